@@ -1,0 +1,191 @@
+#include "unf/record_stream.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace {
+
+using namespace std::literals;
+
+// A real file holding `bytes`, with no path on disk.
+struct TempFile {
+  explicit TempFile(std::string_view bytes = {}) : file(std::tmpfile()) {
+    if (!bytes.empty()) {
+      std::fwrite(bytes.data(), 1, bytes.size(), file);
+      std::fflush(file);
+    }
+  }
+  ~TempFile() { std::fclose(file); }
+  // A descriptor of its own, read from the start, for a stream to close.
+  int Descriptor() const {
+    int fd = dup(fileno(file));
+    lseek(fd, 0, SEEK_SET);
+    return fd;
+  }
+  std::string Contents() const {
+    std::string bytes;
+    char chunk[4096];
+    for (off_t at = 0;;) {
+      ssize_t got = pread(fileno(file), chunk, sizeof chunk, at);
+      if (got <= 0) {
+        return bytes;
+      }
+      bytes.append(chunk, static_cast<std::size_t>(got));
+      at += got;
+    }
+  }
+  std::FILE* file;
+};
+
+struct CopyResult {
+  std::string output;
+  int records = 0;
+  bool ended_in_line_end = false;  // SkipLineEnd, not ReadRecord, met the end
+};
+
+// The record loop as the tool runs it, without the repair.
+CopyResult CopyFrom(int source_fd) {
+  auto source = std::make_unique<SourceStream>();
+  auto dest = std::make_unique<DestStream>();
+  TempFile out;
+  AttachSource(*source, source_fd);
+  AttachDestination(*dest, out.Descriptor(), "out.unf");
+  CopyResult result;
+  int32_t length;
+  while (ReadRecord(*source, false, length)) {
+    ++result.records;
+    WriteRecord(*dest, length);
+    if (SkipLineEnd(*source)) {
+      result.ended_in_line_end = true;
+      break;
+    }
+  }
+  CloseSource(*source);
+  CloseDestination(*dest);
+  result.output = out.Contents();
+  return result;
+}
+
+CopyResult Copy(std::string_view source) {
+  TempFile in(source);
+  return CopyFrom(in.Descriptor());
+}
+
+struct CopyCase {
+  const char* name;
+  std::string_view source, expected;
+  int records;
+  bool ended_in_line_end;
+};
+
+const CopyCase kCopyCases[] = {
+    {"empty source", ""sv, ""sv, 0, false},
+    {"canonical record", "12,abcdefghijkl\r\n"sv, "12,abcdefghijkl\r\n"sv, 1,
+     false},
+    {"plus sign", "+12,abcdefghijkl\r\n"sv, "12,abcdefghijkl\r\n"sv, 1, false},
+    {"leading zeros", "0012,abcdefghijkl\r\n"sv, "12,abcdefghijkl\r\n"sv, 1,
+     false},
+    {"trailing letter", "12x,abcdefghijkl\r\n"sv, "12,abcdefghijkl\r\n"sv, 1,
+     false},
+    {"leading space", " 12,abcdefghijkl\r\n"sv, "12,abcdefghijkl\r\n"sv, 1,
+     false},
+    {"seven bytes of length text", "0000012,abcdefghijkl\r\n"sv,
+     "12,abcdefghijkl\r\n"sv, 1, false},
+    {"lone comma", ",\r\n"sv, "0,\r\n"sv, 1, false},
+    {"no digits", "x,\r\n"sv, "0,\r\n"sv, 1, false},
+    {"0x00 ends the length text",
+     "\0"
+     "3,\r\n"sv,
+     "0,\r\n"sv, 1, false},
+    {"image holds comma, CR, LF, NUL", "6,a,\r\n\0b\r\n"sv, "6,a,\r\n\0b\r\n"sv,
+     1, false},
+    {"line feed alone", "1,a\n1,b\n"sv, "1,a\r\n1,b\r\n"sv, 2, false},
+    {"extra CR LF between records", "1,a\r\n\r\n1,b\r\n"sv, "1,a\r\n1,b\r\n"sv,
+     2, false},
+    {"line end of five bytes", "1,a\r\r\r\r\r\n1,b\r\n"sv, "1,a\r\n1,b\r\n"sv,
+     2, false},
+    {"four junk bytes then the next record", "1,aJUNK1,b\r\n"sv,
+     "1,a\r\n1,b\r\n"sv, 2, false},
+    {"stray end-of-file mark", "1,a\r\n\x1a"sv, "1,a\r\n"sv, 1, false},
+    {"prefix cut by the end", "1,a\r\n12"sv, "1,a\r\n"sv, 1, false},
+    {"last line end missing", "3,abc"sv, "3,abc\r\n"sv, 1, true},
+    {"last line end cut to CR", "3,abc\r"sv, "3,abc\r\n"sv, 1, true},
+};
+
+TEST(RecordStream, CopyCases) {
+  for (const CopyCase& c : kCopyCases) {
+    const CopyResult result = Copy(c.source);
+    EXPECT_EQ(result.output, c.expected) << c.name;
+    EXPECT_EQ(result.records, c.records) << c.name;
+    EXPECT_EQ(result.ended_in_line_end, c.ended_in_line_end) << c.name;
+  }
+}
+
+// Varied lengths, the largest among them, so that records straddle many
+// buffer boundaries of the reader and the writer.
+constexpr int kDumpRecords = 6000;
+
+std::string CanonicalDump() {
+  std::string dump;
+  for (int index = 0; index < kDumpRecords; ++index) {
+    const int length = index == 1500 ? MaxRecordBytes : (index * 37) % 301;
+    dump += std::to_string(length) + ",";
+    for (int at = 0; at < length; ++at) {
+      dump += static_cast<char>((index + at) % 256);
+    }
+    dump += "\r\n";
+  }
+  return dump;
+}
+
+TEST(RecordStream, LargeDumpCopiesUnchanged) {
+  const std::string dump = CanonicalDump();
+  ASSERT_GT(dump.size(), 6 * kStreamBufferBytes);
+  const CopyResult result = Copy(dump);
+  EXPECT_EQ(result.records, kDumpRecords);
+  EXPECT_TRUE(result.output == dump);
+}
+
+// A pipe hands the reader a few bytes at a time; records must not care.
+TEST(RecordStream, PipeInSmallPieces) {
+  const std::string dump = CanonicalDump();
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < dump.size(); at += 7) {
+      const std::size_t piece = std::min<std::size_t>(7, dump.size() - at);
+      if (write(ends[1], dump.data() + at, piece) !=
+          static_cast<ssize_t>(piece)) {
+        break;
+      }
+    }
+    close(ends[1]);
+  });
+  const CopyResult result = CopyFrom(ends[0]);
+  writer.join();
+  EXPECT_EQ(result.records, kDumpRecords);
+  EXPECT_TRUE(result.output == dump);
+}
+
+TEST(RecordStream, ImageLandsInRecordBuffer) {
+  TempFile in("5,ab\0cd\r\n"sv);
+  auto source = std::make_unique<SourceStream>();
+  AttachSource(*source, in.Descriptor());
+  int32_t length = -1;
+  ASSERT_TRUE(ReadRecord(*source, false, length));
+  EXPECT_EQ(length, 5);
+  EXPECT_EQ(std::string_view(reinterpret_cast<char*>(RecordBuffer), 5),
+            "ab\0cd"sv);
+  EXPECT_FALSE(SkipLineEnd(*source));
+  EXPECT_FALSE(ReadRecord(*source, false, length));
+  CloseSource(*source);
+}
+
+}  // namespace

@@ -1,0 +1,71 @@
+#include "unf/repair.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "unf/record_stream.h"
+
+namespace {
+
+using namespace std::literals;
+
+struct RepairCase {
+  const char* name;
+  std::string_view image;
+  int32_t offset, num_bytes;
+  std::string_view expected;
+  RecordOutcome outcome;
+};
+
+const RepairCase kRepairCases[] = {
+    {"every zero in the window, not only a leading run",
+     "ab\0\0"
+     "1\0"
+     "2z"sv,
+     2, 5, "ab00102z"sv, RecordOutcome::Updated},
+    {"zeros outside the window stay", "\0\0\0\0\0"sv, 1, 2,
+     "\0"
+     "00\0\0"sv,
+     RecordOutcome::Updated},
+    {"spaces and digits stay", " 1 \x01\xff"sv, 0, 5, " 1 \x01\xff"sv,
+     RecordOutcome::Updated},
+    {"window reaches past the image", "0123456789\0\0"sv, 10, 5,
+     "012345678900"sv, RecordOutcome::Updated},
+    {"length equal to the offset", "\0\0\0"sv, 3, 4, "\0\0\0"sv,
+     RecordOutcome::Updated},
+    {"one byte shorter than the offset", "\0\0\0\0\0\0\0\0\0"sv, 10, 5,
+     "\0\0\0\0\0\0\0\0\0"sv, RecordOutcome::Rejected},
+    {"zero length window", "\0\0"sv, 0, 0, "\0\0"sv, RecordOutcome::Updated},
+    {"offset 0 takes an empty image", ""sv, 0, 3, ""sv, RecordOutcome::Updated},
+    {"empty image is too short for offset 1", ""sv, 1, 3, ""sv,
+     RecordOutcome::Rejected},
+};
+
+TEST(RepairRecord, Table) {
+  for (const RepairCase& c : kRepairCases) {
+    // Stale bytes past the image must never be touched.
+    std::memset(RecordBuffer, 0, sizeof RecordBuffer);
+    std::memcpy(RecordBuffer, c.image.data(), c.image.size());
+    const auto length = static_cast<int32_t>(c.image.size());
+    EXPECT_EQ(RepairRecord(length, c.offset, c.num_bytes), c.outcome) << c.name;
+    EXPECT_EQ(
+        std::string_view(reinterpret_cast<char*>(RecordBuffer), c.image.size()),
+        c.expected)
+        << c.name;
+    EXPECT_EQ(RecordBuffer[c.image.size()], 0) << c.name;
+  }
+}
+
+TEST(RepairRecord, WholeBufferWindow) {
+  std::memset(RecordBuffer, 0, sizeof RecordBuffer);
+  EXPECT_EQ(RepairRecord(MaxRecordBytes, 0, MaxRecordBytes),
+            RecordOutcome::Updated);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(RecordBuffer), MaxRecordBytes),
+            std::string(MaxRecordBytes, '0'));
+}
+
+}  // namespace
