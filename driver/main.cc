@@ -1,0 +1,72 @@
+// mendrik: copies a UNF dump record by record, putting the digit "0" back
+// where 0x00 bytes stand in one NUMERIC field of every record.
+
+#include <sys/stat.h>
+
+#include <cstdint>
+
+#include "driver/command_line.h"
+#include "driver/files.h"
+#include "driver/messages.h"
+#include "driver/progress.h"
+#include "unf/exit_status.h"
+#include "unf/record_stream.h"
+#include "unf/repair.h"
+
+namespace {
+
+// Static: together they are a quarter of a MiB, which is no stack's business.
+SourceStream source;
+DestStream dest;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  PrepareProcess();
+  const RunSettings settings = ReadCommandLine(argc, argv);
+  // Echoed before the check, so that the values that fail it are shown too.
+  ShowVerifying(settings.NumBytes, settings.Offset);
+  if (!WindowFits(settings)) {
+    FailRange();
+  }
+  if (settings.DebugTrace) {
+    TraceRepairByte(kRepairByte);
+  }
+
+  struct stat source_info;
+  AttachSource(source, OpenSourceFile(settings.Sourcefile, source_info));
+  // The destination is emptied before a byte of the source is read.
+  RefuseSourceAsDest(settings.Destfile, source_info);
+  AttachDestination(dest, OpenDestFile(settings.Destfile), settings.Destfile);
+
+  RunCounters counters;
+  ProgressSpinner spinner;
+  std::uint64_t shown_refills = 0;
+  for (;;) {
+    Tick(spinner);
+    int32_t length;
+    if (!ReadRecord(source, settings.DebugTrace, length)) {
+      break;
+    }
+    if (RepairRecord(length, settings.Offset, settings.NumBytes) ==
+        RecordOutcome::Updated) {
+      ++counters.Updated;
+    } else {
+      ++counters.Rejected;
+    }
+    WriteRecord(dest, length);
+    if (SkipLineEnd(source)) {
+      break;
+    }
+    if (source.refills != shown_refills) {
+      shown_refills = source.refills;
+      ShowProgress();
+    }
+  }
+  CloseSource(source);
+  CloseDestination(dest);
+
+  ShowProgress();
+  PrintSummary(counters);
+  return kExitOk;
+}
