@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
@@ -26,21 +27,18 @@ int main(int argc, char** argv) {
   // A handful of distinct records, cycled, keeps generation far faster than
   // the runs it feeds while still varying every byte position.
   constexpr int kVariants = 61;
-  std::vector<std::vector<unsigned char>> records(kVariants);
+  std::vector<std::string> records(kVariants);
   std::uint32_t state = 12345;
   for (auto& record : records) {
-    char prefix[16];
-    int prefix_length = std::snprintf(prefix, sizeof prefix, "%ld,", length);
-    record.assign(prefix, prefix + prefix_length);
+    record = std::to_string(length) + ",";
     for (long at = 0; at < length; ++at) {
       state = state * 1103515245u + 12345u;
       const unsigned pick = (state >> 16) % 16;
       const unsigned char kSpecial[] = {0x00, 0x00, 0x00, ',', '\r', '\n'};
-      record.push_back(pick < 6 ? kSpecial[pick]
-                                : static_cast<unsigned char>('0' + pick));
+      record.push_back(
+          static_cast<char>(pick < 6 ? kSpecial[pick] : '0' + pick));
     }
-    record.push_back('\r');
-    record.push_back('\n');
+    record += "\r\n";
   }
   for (unsigned long long index = 0; index < count; ++index) {
     const auto& record = records[index % kVariants];

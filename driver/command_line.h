@@ -16,6 +16,6 @@ struct RunSettings {
 // trace on and is announced, the rest are ignored.
 RunSettings ReadCommandLine(int argc, char** argv);
 
-// Whether the repair window fits RecordBuffer: 0 <= Offset, 0 <= NumBytes and
-// Offset + NumBytes <= MaxRecordBytes, the sum taken without wrap-around.
+// Whether the repair window fits the largest record: 0 <= Offset, 0 <= NumBytes
+// and Offset + NumBytes <= MaxRecordBytes, the sum taken without wrap-around.
 bool WindowFits(const RunSettings& settings);

@@ -15,7 +15,7 @@
 
 namespace {
 
-// Static: together they are a quarter of a MiB, which is no stack's business.
+// Static: together they are over a MiB, which is no stack's business.
 SourceStream source;
 DestStream dest;
 
@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
   AttachSource(source, OpenSourceFile(settings.Sourcefile, source_info));
   // The destination is emptied before a byte of the source is read.
   RefuseSourceAsDest(settings.Destfile, source_info);
-  AttachDestination(dest, OpenDestFile(settings.Destfile), settings.Destfile);
+  AttachDestination(dest, OpenDestFile(settings.Destfile), settings.Destfile,
+                    source);
 
   RunCounters counters;
   ProgressSpinner spinner;
@@ -48,8 +49,8 @@ int main(int argc, char** argv) {
     if (!ReadRecord(source, settings.DebugTrace, length)) {
       break;
     }
-    if (RepairRecord(length, settings.Offset, settings.NumBytes) ==
-        RecordOutcome::Updated) {
+    if (RepairRecord(RecordImage(source), length, settings.Offset,
+                     settings.NumBytes) == RecordOutcome::Updated) {
       ++counters.Updated;
     } else {
       ++counters.Rejected;

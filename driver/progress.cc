@@ -13,7 +13,9 @@ constexpr int kGlyphCount = sizeof kGlyphs;
 
 void Tick(ProgressSpinner& spinner) {
   ShowSpinnerGlyph(kGlyphs[spinner.position]);
-  spinner.position = (spinner.position + 1) % kGlyphCount;
+  if (++spinner.position == kGlyphCount) {
+    spinner.position = 0;
+  }
 }
 
 // Console errors are not the run's failures: the destination and the

@@ -57,13 +57,13 @@ std::string Contents(int fd) {
   return bytes;
 }
 
-std::string Image(int32_t length) {
-  return std::string(reinterpret_cast<const char*>(RecordBuffer),
-                     static_cast<std::size_t>(length));
-}
-
 SourceStream source;
 DestStream dest;
+
+std::string Image(int32_t length) {
+  return std::string(reinterpret_cast<const char*>(RecordImage(source)),
+                     static_cast<std::size_t>(length));
+}
 
 // Copies `input`, repairing [offset, offset + num_bytes) when asked, and
 // returns the output; `records` receives the images as written.
@@ -73,23 +73,26 @@ std::string Copy(const std::string& input, int32_t offset, int32_t num_bytes,
   AttachSource(source, MemoryFile(input));
   int out_fd = memfd_create("out", 0);
   Require(out_fd >= 0, "memfd_create");
-  AttachDestination(dest, dup(out_fd), "out");
+  AttachDestination(dest, dup(out_fd), "out", source);
   faulted = false;
   try {
     int32_t length;
     while (ReadRecord(source, debug_trace, length)) {
       if (repair) {
         const std::string before = Image(length);
-        const RecordOutcome outcome = RepairRecord(length, offset, num_bytes);
+        const RecordOutcome outcome =
+            RepairRecord(RecordImage(source), length, offset, num_bytes);
         Require((outcome == RecordOutcome::Rejected) == (length < offset),
                 "outcome follows the length");
         for (int32_t at = 0; at < length; ++at) {
           const bool in_window = outcome == RecordOutcome::Updated &&
                                  at >= offset && at - offset < num_bytes;
-          const unsigned char was = static_cast<unsigned char>(before[at]);
+          const auto was =
+              static_cast<unsigned char>(before[static_cast<std::size_t>(at)]);
           const unsigned char expected =
               in_window && was == 0x00 ? kRepairByte : was;
-          Require(RecordBuffer[at] == expected, "only window zeros change");
+          Require(RecordImage(source)[at] == expected,
+                  "only window zeros change");
         }
       }
       records.push_back(Image(length));

@@ -43,7 +43,7 @@ check() {
   [[ ${tail_bytes%x} == "$message" ]] ||
     fail "stderr does not end in the message: $(od -c stderr | tail -n 4)"
   if [[ $status == 0 ]]; then
-    [[ $(cat stdout; echo x) == $'Completed.  Updated 5000 Lines.\r\nx' ]] ||
+    [[ $(cat stdout; echo x) == $'Completed.  Updated 20000 Lines.\r\nx' ]] ||
       fail "stdout: $(od -c stdout)"
   else
     [[ ! -s stdout ]] || fail "stdout not empty: $(od -c stdout)"
@@ -64,8 +64,8 @@ check() {
   esac
 }
 
-# 5000 records of 200 bytes: about 1 MiB, several buffers' worth.
-"$make_unf" 5000 200 >pristine.unf || exit 1
+# 20000 records of 200 bytes: about 4 MiB, several buffers' worth.
+"$make_unf" 20000 200 >pristine.unf || exit 1
 cp pristine.unf big.unf
 "$mendrik" big.unf reference.unf 10 8 >/dev/null 2>&1 || exit 1
 verifying=$'Verifying 8 Bytes at Offset 10.\r\n'
@@ -158,6 +158,10 @@ ordinal() {
 
 inject() {
   local call=$1 at=$2 error=$3
+  if ((at == 0)); then
+    fail "a clean run makes no such $call call"
+    return
+  fi
   strace -qq -o /dev/null -e signal=none \
     -e inject="$call:error=$error:when=$at" \
     "$mendrik" big.unf out.unf 10 8 >stdout 2>stderr

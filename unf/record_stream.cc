@@ -10,83 +10,110 @@
 #include "unf/messages.h"
 #include "unf/parse_decimal.h"
 
-unsigned char RecordBuffer[MaxRecordBytes];
-
 namespace {
 
-// Returns false at the end of the source; ends the run on a failed read.
-bool Refill(SourceStream& source) {
-  while (!source.at_end) {
-    ssize_t got = read(source.fd, source.buffer, sizeof source.buffer);
-    if (got > 0) {
-      source.next = 0;
-      source.end = static_cast<std::size_t>(got);
-      ++source.refills;
-      return true;
-    }
-    if (got == 0) {
-      source.at_end = true;
-    } else if (errno != EINTR) {
-      FailReadSource();
-    }
-  }
-  return false;
-}
+// Below this much room at its end, the source's buffer is compacted before
+// the next read, so that reads stay large.
+constexpr std::size_t kMinReadBytes = 64 * 1024;
+// A pending span up to this size is copied behind the writer's buffered
+// bytes; a longer one is written on its own, where the copy would cost more
+// than the extra system call.
+constexpr std::size_t kCopySpanBytes = 32 * 1024;
 
-// The next byte of the source, or -1 at its end.
-inline int NextByte(SourceStream& source) {
-  if (source.next == source.end && !Refill(source)) {
-    return -1;
-  }
-  return source.buffer[source.next++];
-}
+// ---- Writing ----
 
-// Returns false if the source ends before `count` bytes were read.
-bool ReadBlock(SourceStream& source, unsigned char* into, std::size_t count) {
+// On failure, the bytes that did land are a prefix of `bytes`.
+bool WriteAll(int fd, const unsigned char* bytes, std::size_t count) {
   while (count > 0) {
-    if (source.next == source.end && !Refill(source)) {
+    ssize_t put = write(fd, bytes, count);
+    if (put > 0) {
+      bytes += put;
+      count -= static_cast<std::size_t>(put);
+    } else if (put == 0 || errno != EINTR) {
       return false;
     }
-    std::size_t take = source.end - source.next;
-    if (take > count) {
-      take = count;
-    }
-    std::memcpy(into, source.buffer + source.next, take);
-    source.next += take;
-    into += take;
-    count -= take;
   }
   return true;
 }
 
-// Writes out the buffer. On failure the bytes that did land are a prefix of
-// what was asked, and nothing more is ever written.
-bool Flush(DestStream& dest) {
-  std::size_t done = 0;
-  while (done < dest.used) {
-    ssize_t put = write(dest.fd, dest.buffer + done, dest.used - done);
-    if (put > 0) {
-      done += static_cast<std::size_t>(put);
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else {
-      dest.failed = true;
-      return false;
-    }
+// Each step returns false once a write failed; after that the destination
+// is written no more, so what it holds stays a clean prefix.
+bool FlushBuffer(DestStream& dest) {
+  if (!WriteAll(dest.fd, dest.buffer, dest.used)) {
+    dest.failed = true;
+    return false;
   }
   dest.used = 0;
   return true;
 }
 
-DestStream* pending_dest = nullptr;
+// Takes the pending span out of the source's buffer, keeping the order of
+// the output.
+bool EmitSpan(DestStream& dest) {
+  const std::size_t count = dest.span_end - dest.span_begin;
+  const unsigned char* bytes = dest.source->buffer + dest.span_begin;
+  dest.span_begin = dest.span_end = 0;
+  if (count == 0) {
+    return true;
+  }
+  if (count <= kCopySpanBytes) {
+    if (sizeof dest.buffer - dest.used < count && !FlushBuffer(dest)) {
+      return false;
+    }
+    std::memcpy(dest.buffer + dest.used, bytes, count);
+    dest.used += count;
+    return true;
+  }
+  if (!FlushBuffer(dest)) {
+    return false;
+  }
+  if (!WriteAll(dest.fd, bytes, count)) {
+    dest.failed = true;
+    return false;
+  }
+  return true;
+}
 
-void FlushPendingAtExit() {
-  if (pending_dest != nullptr && !pending_dest->failed &&
-      !Flush(*pending_dest)) {
-    ReportWriteDest(pending_dest->path);
+void EmitSpanOrFail(DestStream& dest) {
+  if (!EmitSpan(dest)) {
+    FailWriteDest(dest.path);
   }
 }
 
+// Output equal to source.buffer[begin, end), which the writer will take
+// from there.
+void AppendSpan(DestStream& dest, std::size_t begin, std::size_t end) {
+  if (dest.span_end != begin) {
+    EmitSpanOrFail(dest);
+    dest.span_begin = begin;
+  }
+  dest.span_end = end;
+}
+
+// Output that differs from the source's bytes.
+void AppendBytes(DestStream& dest, const unsigned char* bytes,
+                 std::size_t count) {
+  EmitSpanOrFail(dest);
+  if (sizeof dest.buffer - dest.used < count && !FlushBuffer(dest)) {
+    FailWriteDest(dest.path);
+  }
+  std::memcpy(dest.buffer + dest.used, bytes, count);
+  dest.used += count;
+}
+
+DestStream* pending_dest = nullptr;
+bool exit_hook_registered = false;
+
+void WritePendingAtExit() {
+  DestStream* dest = pending_dest;
+  if (dest != nullptr && !dest->failed &&
+      (!EmitSpan(*dest) || !FlushBuffer(*dest))) {
+    ReportWriteDest(dest->path);
+  }
+}
+
+// The length as "%d" writes it, for lengths in 0..MaxRecordBytes; returns
+// one past the last digit.
 unsigned char* PutDecimal(unsigned char* out, int32_t value) {
   unsigned char digits[kMaxWrittenPrefixBytes];
   int count = 0;
@@ -100,26 +127,128 @@ unsigned char* PutDecimal(unsigned char* out, int32_t value) {
   return out;
 }
 
+// ---- Reading ----
+
+// Reads more of the source behind what is buffered; returns false at its
+// end. Ends the run on a failed read.
+bool Refill(SourceStream& source) {
+  if (source.at_end) {
+    return false;
+  }
+  if (sizeof source.buffer - source.end < kMinReadBytes) {
+    // The record being read moves to the front. Output still pending in the
+    // buffer is written out first, since its bytes are about to move.
+    if (source.borrower != nullptr) {
+      EmitSpanOrFail(*source.borrower);
+    }
+    const std::size_t kept = source.end - source.keep;
+    std::memmove(source.buffer, source.buffer + source.keep, kept);
+    source.next -= source.keep;
+    source.end = kept;
+    source.keep = 0;
+  }
+  for (;;) {
+    ssize_t got = read(source.fd, source.buffer + source.end,
+                       sizeof source.buffer - source.end);
+    if (got > 0) {
+      source.end += static_cast<std::size_t>(got);
+      ++source.refills;
+      return true;
+    }
+    if (got == 0) {
+      source.at_end = true;
+      return false;
+    }
+    if (errno != EINTR) {
+      FailReadSource();
+    }
+  }
+}
+
+// The next byte of the source, or -1 at its end.
+inline int NextByte(SourceStream& source) {
+  if (source.next == source.end && !Refill(source)) {
+    return -1;
+  }
+  return source.buffer[source.next++];
+}
+
+// Whether the length text is exactly what the writer would put there for
+// the length it converts to: digits only, no leading zero.
+bool IsCanonical(const char* text, int text_length) {
+  if (text_length < 1 || (text[0] == '0' && text_length > 1)) {
+    return false;
+  }
+  for (int at = 0; at < text_length; ++at) {
+    if (text[at] < '0' || text[at] > '9') {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 void AttachSource(SourceStream& source, int fd) {
   source.fd = fd;
-  source.next = source.end = 0;
+  source.next = source.end = source.keep = 0;
+  source.record = source.image = 0;
   source.at_end = false;
   source.refills = 0;
+  source.borrower = nullptr;
 }
 
-void AttachDestination(DestStream& dest, int fd, const char* path) {
-  static const bool registered = std::atexit(FlushPendingAtExit) == 0;
-  (void)registered;
+void AttachDestination(DestStream& dest, int fd, const char* path,
+                       SourceStream& source) {
+  if (!exit_hook_registered) {
+    exit_hook_registered = std::atexit(WritePendingAtExit) == 0;
+  }
   dest.fd = fd;
   dest.path = path;
-  dest.used = 0;
   dest.failed = false;
+  dest.source = &source;
+  dest.span_begin = dest.span_end = 0;
+  dest.used = 0;
+  source.borrower = &dest;
   pending_dest = &dest;
 }
 
+// The common case in one pass: a canonical prefix whose record is already
+// buffered whole. Returns false, having changed nothing, for anything else,
+// which the general path then reads to the same effect.
+bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
+  if (source.end - source.next < kMaxPrefixBytes) {
+    return false;
+  }
+  const unsigned char* text = source.buffer + source.next;
+  int32_t value = 0;
+  int digits = 0;
+  while (digits < kMaxWrittenPrefixBytes - 1 && text[digits] >= '0' &&
+         text[digits] <= '9') {
+    value = value * 10 + (text[digits] - '0');
+    ++digits;
+  }
+  if (digits == 0 || text[digits] != ',' || (text[0] == '0' && digits > 1) ||
+      value > MaxRecordBytes) {
+    return false;
+  }
+  const std::size_t image = source.next + static_cast<std::size_t>(digits) + 1;
+  if (source.end - image < static_cast<std::size_t>(value)) {
+    return false;
+  }
+  source.record = source.next;
+  source.image = image;
+  source.next = image + static_cast<std::size_t>(value);
+  source.canonical_prefix = true;
+  length = value;
+  return true;
+}
+
 bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length) {
+  if (!debug_trace && ReadCanonicalRecord(source, length)) {
+    return true;
+  }
+  source.keep = source.next;
   // Room for the prefix bytes and a terminating zero: the bytes are shown as
   // text in the trace and in the error, cut at any 0x00 among them.
   char prefix[kMaxPrefixBytes + 1];
@@ -151,31 +280,53 @@ bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length) {
     prefix[count - 1] = ',';
     FailDataFormat(prefix);
   }
-  if (!ReadBlock(source, RecordBuffer, static_cast<std::size_t>(length))) {
-    FailReadSource();
+  const auto image_length = static_cast<std::size_t>(length);
+  while (source.end - source.next < image_length) {
+    if (!Refill(source)) {
+      FailReadSource();
+    }
   }
+  source.record = source.keep;
+  source.image = source.next;
+  source.next += image_length;
+  source.canonical_prefix = IsCanonical(prefix, count - 1);
   return true;
 }
 
 void WriteRecord(DestStream& dest, int32_t length) {
-  assert(length >= 0 && length <= MaxRecordBytes);
-  const auto image_length = static_cast<std::size_t>(length);
-  if (sizeof dest.buffer - dest.used <
-      kMaxWrittenPrefixBytes + image_length + kLineEndBytes) {
-    if (!Flush(dest)) {
-      FailWriteDest(dest.path);
-    }
+  const SourceStream& source = *dest.source;
+  assert(length >= 0 &&
+         source.image + static_cast<std::size_t>(length) == source.next);
+  const std::size_t image_end = source.image + static_cast<std::size_t>(length);
+  if (source.canonical_prefix) {
+    AppendSpan(dest, source.record, image_end);
+  } else {
+    unsigned char prefix[kMaxWrittenPrefixBytes];
+    unsigned char* prefix_end = PutDecimal(prefix, length);
+    *prefix_end++ = ',';
+    AppendBytes(dest, prefix, static_cast<std::size_t>(prefix_end - prefix));
+    AppendSpan(dest, source.image, image_end);
   }
-  unsigned char* out = PutDecimal(dest.buffer + dest.used, length);
-  *out++ = ',';
-  std::memcpy(out, RecordBuffer, image_length);
-  out += image_length;
-  *out++ = '\r';
-  *out++ = '\n';
-  dest.used = static_cast<std::size_t>(out - dest.buffer);
+  // Only looks at bytes already read: SkipLineEnd decides what the source's
+  // line end is, this only whether its first bytes can be copied as they are.
+  static const unsigned char kLineEnd[kLineEndBytes] = {'\r', '\n'};
+  if (source.end - image_end >= kLineEndBytes &&
+      source.buffer[image_end] == '\r' &&
+      source.buffer[image_end + 1] == '\n') {
+    AppendSpan(dest, image_end, image_end + kLineEndBytes);
+  } else {
+    AppendBytes(dest, kLineEnd, kLineEndBytes);
+  }
 }
 
 bool SkipLineEnd(SourceStream& source) {
+  if (source.end - source.next >= kLineEndBytes &&
+      source.buffer[source.next] == '\r' &&
+      source.buffer[source.next + 1] == '\n') {
+    source.next += kLineEndBytes;
+    return false;
+  }
+  source.keep = source.next;
   for (int count = 0; count < kMaxLineEndBytes; ++count) {
     int byte = NextByte(source);
     if (byte < 0) {
@@ -200,7 +351,8 @@ void CloseSource(SourceStream& source) {
 
 void CloseDestination(DestStream& dest) {
   pending_dest = nullptr;
-  if (!Flush(dest)) {
+  EmitSpanOrFail(dest);
+  if (!FlushBuffer(dest)) {
     FailWriteDest(dest.path);
   }
   int closed = close(dest.fd);

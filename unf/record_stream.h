@@ -23,15 +23,20 @@ inline constexpr int kMaxLineEndBytes = 4;
 inline constexpr int kMaxWrittenPrefixBytes = 6;
 inline constexpr int kLineEndBytes = 2;
 
-// The current record's image: its first `length` bytes after ReadRecord. The
-// bytes beyond are left over from earlier records and are never written.
-extern unsigned char RecordBuffer[MaxRecordBytes];
-
-// Large enough that the system calls cost little next to the copying, small
-// enough that the run stays within a few MiB whatever the dump's size.
-inline constexpr std::size_t kStreamBufferBytes = 128 * 1024;
-static_assert(kStreamBufferBytes >=
+// The reader's buffer holds whole records, so that a record image can be
+// repaired where it was read and, when its prefix and line end are already
+// canonical, written out from there with no copy at all: most dumps go
+// through as one read and one write per buffer. The size is dd's usual block.
+inline constexpr std::size_t kSourceBufferBytes = 1 << 20;
+// Rewritten prefixes and line ends, and runs of records too short to be
+// worth a write of their own, are gathered here.
+inline constexpr std::size_t kDestBufferBytes = 128 * 1024;
+static_assert(kSourceBufferBytes >=
+              2 * (kMaxPrefixBytes + MaxRecordBytes + kMaxLineEndBytes));
+static_assert(kDestBufferBytes >=
               kMaxWrittenPrefixBytes + MaxRecordBytes + kLineEndBytes);
+
+struct DestStream;
 
 // A buffered reader over the source's file descriptor. Works on pipes and
 // FIFOs as well as files.
@@ -39,40 +44,64 @@ struct SourceStream {
   int fd = -1;
   std::size_t next = 0;  // first unread byte of `buffer`
   std::size_t end = 0;   // one past the last byte read into `buffer`
-  bool at_end = false;   // read() reported the end; it is not asked again
+  // First byte that must stay in the buffer when it is refilled: the start
+  // of the record being read.
+  std::size_t keep = 0;
+  bool at_end = false;  // read() reported the end; it is not asked again
   // Counts the reads that brought data, so that the caller can show
   // progress whenever the run has had to wait for the source.
   std::uint64_t refills = 0;
-  unsigned char buffer[kStreamBufferBytes];
+
+  // The record ReadRecord gave last: its image is buffer[image, image +
+  // length), and its prefix starts at `record`.
+  std::size_t record = 0;
+  std::size_t image = 0;
+  bool canonical_prefix = false;
+
+  // A writer whose pending output still lies in `buffer`; it is given the
+  // chance to write it out before the buffer's bytes move.
+  DestStream* borrower = nullptr;
+  unsigned char buffer[kSourceBufferBytes];
 };
 
-// A buffered writer over the destination's file descriptor. A failed write
-// ends the run at once, so the destination never holds more than a clean
-// prefix of the correct output.
+// A buffered writer over the destination's file descriptor. Its output is
+// what it has written, then `buffer[0, used)`, then the span of the
+// source's buffer that it has yet to write. A failed write ends the run at
+// once, so the destination never holds more than a clean prefix of the
+// correct output.
 struct DestStream {
   int fd = -1;
   const char* path = nullptr;  // as typed, for the failure message
-  std::size_t used = 0;
   bool failed = false;
-  unsigned char buffer[kStreamBufferBytes];
+  SourceStream* source = nullptr;  // whose records it writes
+  std::size_t span_begin = 0;
+  std::size_t span_end = 0;
+  std::size_t used = 0;
+  unsigned char buffer[kDestBufferBytes];
 };
 
 void AttachSource(SourceStream& source, int fd);
-// From here until CloseDestination, bytes still buffered when the process
-// ends (a failure elsewhere ends it at once) are written out first, as a
-// stdio stream would do.
-void AttachDestination(DestStream& dest, int fd, const char* path);
+// `dest` writes the records read from `source`. From here until
+// CloseDestination, output still pending when the process ends (a failure
+// elsewhere ends it at once) is written out first, as a stdio stream would.
+void AttachDestination(DestStream& dest, int fd, const char* path,
+                       SourceStream& source);
 
-// Reads the next record's image into RecordBuffer and sets `length`, or
-// returns false at the end of data: the end of the source met anywhere in a
+// Reads the next record and sets `length`; its image is RecordImage(source).
+// Returns false at the end of data: the end of the source met anywhere in a
 // length prefix, whose bytes are then dropped. Ends the run on a prefix
 // without a comma among its first kMaxPrefixBytes bytes, on a length outside
 // 0..MaxRecordBytes, on an image cut short and on a failed read. With
 // `debug_trace`, every prefix byte read and the converted length are traced.
 bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length);
 
-// Appends the record whose image is the first `length` bytes of RecordBuffer,
-// in the canonical layout. `length` comes from ReadRecord.
+// The current record's image, to be repaired in place before it is written.
+inline unsigned char* RecordImage(SourceStream& source) {
+  return source.buffer + source.image;
+}
+
+// Appends the record ReadRecord gave last, with its image as it now stands,
+// in the canonical layout.
 void WriteRecord(DestStream& dest, int32_t length);
 
 // Discards what follows an image, up to and including a line feed, at most
@@ -81,6 +110,6 @@ void WriteRecord(DestStream& dest, int32_t length);
 bool SkipLineEnd(SourceStream& source);
 
 void CloseSource(SourceStream& source);
-// Writes out what is buffered and closes; ends the run if either fails,
+// Writes out what is pending and closes; ends the run if either fails,
 // since a close can be where a write finally reports its failure.
 void CloseDestination(DestStream& dest);

@@ -56,7 +56,7 @@ CopyResult CopyFrom(int source_fd) {
   auto dest = std::make_unique<DestStream>();
   TempFile out;
   AttachSource(*source, source_fd);
-  AttachDestination(*dest, out.Descriptor(), "out.unf");
+  AttachDestination(*dest, out.Descriptor(), "out.unf", *source);
   CopyResult result;
   int32_t length;
   while (ReadRecord(*source, false, length)) {
@@ -130,7 +130,7 @@ TEST(RecordStream, CopyCases) {
 
 // Varied lengths, the largest among them, so that records straddle many
 // buffer boundaries of the reader and the writer.
-constexpr int kDumpRecords = 6000;
+constexpr int kDumpRecords = 25000;
 
 std::string CanonicalDump() {
   std::string dump;
@@ -147,20 +147,44 @@ std::string CanonicalDump() {
 
 TEST(RecordStream, LargeDumpCopiesUnchanged) {
   const std::string dump = CanonicalDump();
-  ASSERT_GT(dump.size(), 6 * kStreamBufferBytes);
+  ASSERT_GT(dump.size(), 3 * kSourceBufferBytes);
   const CopyResult result = Copy(dump);
   EXPECT_EQ(result.records, kDumpRecords);
   EXPECT_TRUE(result.output == dump);
 }
 
-// A pipe hands the reader a few bytes at a time; records must not care.
+// Every lenient form, mixed through a dump several buffers long, so that
+// rewritten prefixes and line ends meet buffer boundaries too.
+TEST(RecordStream, LargeLenientDumpComesOutCanonical) {
+  const char* const kPrefixForms[] = {"%d,", "+%d,", "0%d,", " %d,", "%dx,"};
+  const char* const kLineEnds[] = {"\r\n", "\n", "\r\r\n", "XY\r\n"};
+  std::string dump, expected;
+  int records = 0;
+  for (int index = 0; dump.size() < 3 * kSourceBufferBytes; ++index) {
+    const int length = index % 7 == 0 ? 40000 : (index * 37) % 301;
+    std::string image;
+    for (int at = 0; at < length; ++at) {
+      image += static_cast<char>((index + at) % 256);
+    }
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, kPrefixForms[index % 5], length);
+    dump += prefix + image + kLineEnds[index % 4];
+    expected += std::to_string(length) + "," + image + "\r\n";
+    ++records;
+  }
+  const CopyResult result = Copy(dump);
+  EXPECT_EQ(result.records, records);
+  EXPECT_TRUE(result.output == expected);
+}
+
+// A pipe hands the reader pieces of any size; records must not care.
 TEST(RecordStream, PipeInSmallPieces) {
   const std::string dump = CanonicalDump();
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   std::thread writer([&] {
-    for (std::size_t at = 0; at < dump.size(); at += 7) {
-      const std::size_t piece = std::min<std::size_t>(7, dump.size() - at);
+    for (std::size_t at = 0, piece = 0; at < dump.size(); at += piece) {
+      piece = std::min<std::size_t>(1 + at % 9000, dump.size() - at);
       if (write(ends[1], dump.data() + at, piece) !=
           static_cast<ssize_t>(piece)) {
         break;
@@ -174,14 +198,14 @@ TEST(RecordStream, PipeInSmallPieces) {
   EXPECT_TRUE(result.output == dump);
 }
 
-TEST(RecordStream, ImageLandsInRecordBuffer) {
+TEST(RecordStream, ImageIsReadWhole) {
   TempFile in("5,ab\0cd\r\n"sv);
   auto source = std::make_unique<SourceStream>();
   AttachSource(*source, in.Descriptor());
   int32_t length = -1;
   ASSERT_TRUE(ReadRecord(*source, false, length));
   EXPECT_EQ(length, 5);
-  EXPECT_EQ(std::string_view(reinterpret_cast<char*>(RecordBuffer), 5),
+  EXPECT_EQ(std::string_view(reinterpret_cast<char*>(RecordImage(*source)), 5),
             "ab\0cd"sv);
   EXPECT_FALSE(SkipLineEnd(*source));
   EXPECT_FALSE(ReadRecord(*source, false, length));

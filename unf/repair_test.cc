@@ -39,6 +39,15 @@ const RepairCase kRepairCases[] = {
      RecordOutcome::Updated},
     {"one byte shorter than the offset", "\0\0\0\0\0\0\0\0\0"sv, 10, 5,
      "\0\0\0\0\0\0\0\0\0"sv, RecordOutcome::Rejected},
+    {"wide window of mixed bytes, eight at a time",
+     "x\0\x80\0\x01\xff\0\0\x7f\0\x30\0\0\0\x80\x81\0\0z"sv, 1, 16,
+     "x0\x80"
+     "0\x01\xff"
+     "00\x7f"
+     "0\x30"
+     "000\x80\x81"
+     "0\0z"sv,
+     RecordOutcome::Updated},
     {"zero length window", "\0\0"sv, 0, 0, "\0\0"sv, RecordOutcome::Updated},
     {"offset 0 takes an empty image", ""sv, 0, 3, ""sv, RecordOutcome::Updated},
     {"empty image is too short for offset 1", ""sv, 1, 3, ""sv,
@@ -47,25 +56,25 @@ const RepairCase kRepairCases[] = {
 
 TEST(RepairRecord, Table) {
   for (const RepairCase& c : kRepairCases) {
-    // Stale bytes past the image must never be touched.
-    std::memset(RecordBuffer, 0, sizeof RecordBuffer);
-    std::memcpy(RecordBuffer, c.image.data(), c.image.size());
+    // Bytes past the image must never be touched.
+    unsigned char image[64] = {};
+    std::memcpy(image, c.image.data(), c.image.size());
     const auto length = static_cast<int32_t>(c.image.size());
-    EXPECT_EQ(RepairRecord(length, c.offset, c.num_bytes), c.outcome) << c.name;
-    EXPECT_EQ(
-        std::string_view(reinterpret_cast<char*>(RecordBuffer), c.image.size()),
-        c.expected)
+    EXPECT_EQ(RepairRecord(image, length, c.offset, c.num_bytes), c.outcome)
         << c.name;
-    EXPECT_EQ(RecordBuffer[c.image.size()], 0) << c.name;
+    EXPECT_EQ(std::string_view(reinterpret_cast<char*>(image), c.image.size()),
+              c.expected)
+        << c.name;
+    EXPECT_EQ(image[c.image.size()], 0) << c.name;
   }
 }
 
 TEST(RepairRecord, WholeBufferWindow) {
-  std::memset(RecordBuffer, 0, sizeof RecordBuffer);
-  EXPECT_EQ(RepairRecord(MaxRecordBytes, 0, MaxRecordBytes),
+  std::string image(MaxRecordBytes, '\0');
+  auto* bytes = reinterpret_cast<unsigned char*>(image.data());
+  EXPECT_EQ(RepairRecord(bytes, MaxRecordBytes, 0, MaxRecordBytes),
             RecordOutcome::Updated);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(RecordBuffer), MaxRecordBytes),
-            std::string(MaxRecordBytes, '0'));
+  EXPECT_EQ(image, std::string(MaxRecordBytes, '0'));
 }
 
 }  // namespace

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Measures mendrik against a plain block copy (dd bs=1M) on page-cached
+# input: wall time side by side, alternating, median of PAIRS pairs, each
+# destination removed before its run; and mendrik's peak resident memory.
+# Not part of the test suite.
+#
+#   bench/throughput.sh            # the full inputs, about 2.3 GiB in $TMPDIR
+#   SCALE=8 bench/throughput.sh    # the same shapes, an eighth of the size
+#   PAIRS=7 bench/throughput.sh
+set -euo pipefail
+export LC_ALL=C
+cd "$(dirname "$0")/.."
+pairs=${PAIRS:-5}
+scale=${SCALE:-1}
+
+cmake --workflow --preset release >/dev/null
+mendrik=$PWD/build/release/mendrik
+make_unf=$PWD/build/release/make_unf
+work=$(mktemp -d "${TMPDIR:-/tmp}/mendrik-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# name  record-length  total-bytes  offset  num-bytes
+inputs=(
+  "1GiB-120B   120  $((1024 * 1024 * 1024 / scale)) 40 8"
+  "256MiB-8B   8    $((256 * 1024 * 1024 / scale)) 2 4"
+  "1GiB-4000B  4000 $((1024 * 1024 * 1024 / scale)) 40 8"
+)
+
+now() { date +%s.%N; }
+since() { awk -v start="$1" -v end="$(now)" 'BEGIN { print end - start }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+printf '%-12s %10s %10s %10s %8s %10s\n' input MiB dd-MiB/s mendrik-MiB/s ratio peak-RSS
+for line in "${inputs[@]}"; do
+  read -r name length total offset num_bytes <<<"$line"
+  src=$work/$name.unf dst=$work/out.unf
+  "$make_unf" $((total / (length + ${#length} + 3))) "$length" >"$src"
+  cat "$src" >/dev/null  # into the page cache
+  size=$(stat -c %s "$src")
+  : >"$work/dd.times"
+  : >"$work/mendrik.times"
+  peak=0
+  for ((pair = 0; pair < pairs; pair++)); do
+    rm -f "$dst"
+    start=$(now)
+    dd if="$src" of="$dst" bs=1M status=none
+    since "$start" >>"$work/dd.times"
+
+    rm -f "$dst"
+    start=$(now)
+    /usr/bin/time -f %M -o "$work/rss" \
+      "$mendrik" "$src" "$dst" "$offset" "$num_bytes" >/dev/null 2>&1
+    since "$start" >>"$work/mendrik.times"
+    rss=$(tail -n 1 "$work/rss")
+    ((rss > peak)) && peak=$rss
+  done
+  rm -f "$dst" "$src"
+  dd_time=$(median <"$work/dd.times")
+  mendrik_time=$(median <"$work/mendrik.times")
+  awk -v name="$name" -v size="$size" -v dd="$dd_time" -v m="$mendrik_time" -v rss="$peak" 'BEGIN {
+    mib = size / 1048576
+    printf "%-12s %10.0f %10.0f %10.0f %8.2f %7d KiB\n", name, mib, mib / dd, mib / m, m / dd, rss }'
+done
