@@ -5,14 +5,17 @@
 
 namespace {
 
-constexpr uint64_t kLowBits = 0x7f7f7f7f7f7f7f7full;
-
-// Eight image bytes at a time: the high bit of each byte of `zeros` is set
-// exactly where `word` holds 0x00 (no borrow crosses bytes, unlike the
-// usual has-zero test), and 0x30 is or-ed into just those bytes.
-uint64_t RepairWord(uint64_t word) {
-  const uint64_t zeros = ~(((word & kLowBits) + kLowBits) | word | kLowBits);
-  return word | (zeros >> 7) * kRepairByte;
+// Repairs sizeof(Word) bytes at once: the high bit of each byte of `zeros`
+// is set exactly where the word holds 0x00 (no carry crosses bytes, unlike
+// the usual has-zero test), and 0x30 is or-ed into just those bytes.
+template <typename Word>
+void RepairWordAt(unsigned char* bytes) {
+  constexpr auto kLowBits = static_cast<Word>(0x7f7f7f7f7f7f7f7full);
+  Word word;
+  std::memcpy(&word, bytes, sizeof word);
+  const Word zeros = ~(((word & kLowBits) + kLowBits) | word | kLowBits);
+  word |= static_cast<Word>((zeros >> 7) * kRepairByte);
+  std::memcpy(bytes, &word, sizeof word);
 }
 
 }  // namespace
@@ -28,10 +31,11 @@ RecordOutcome RepairRecord(unsigned char* image, int32_t length, int32_t offset,
   }
   int32_t at = offset;
   for (; field_end - at >= 8; at += 8) {
-    uint64_t word;
-    std::memcpy(&word, image + at, sizeof word);
-    word = RepairWord(word);
-    std::memcpy(image + at, &word, sizeof word);
+    RepairWordAt<uint64_t>(image + at);
+  }
+  if (field_end - at >= 4) {
+    RepairWordAt<uint32_t>(image + at);
+    at += 4;
   }
   for (; at < field_end; ++at) {
     if (image[at] == 0x00) {

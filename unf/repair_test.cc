@@ -48,6 +48,8 @@ const RepairCase kRepairCases[] = {
      "000\x80\x81"
      "0\0z"sv,
      RecordOutcome::Updated},
+    {"window of eight, four and one bytes", "\0\0\0\0\0\0\0\0\0\0\0\0\0\0"sv, 0,
+     13, "0000000000000\0"sv, RecordOutcome::Updated},
     {"zero length window", "\0\0"sv, 0, 0, "\0\0"sv, RecordOutcome::Updated},
     {"offset 0 takes an empty image", ""sv, 0, 3, ""sv, RecordOutcome::Updated},
     {"empty image is too short for offset 1", ""sv, 1, 3, ""sv,
