@@ -213,6 +213,12 @@ void AttachDestination(DestStream& dest, int fd, const char* path,
   pending_dest = &dest;
 }
 
+// Whether CR LF stands, already read, at `at`.
+bool LineEndAt(const SourceStream& source, std::size_t at) {
+  return source.end - at >= kLineEndBytes && source.buffer[at] == '\r' &&
+         source.buffer[at + 1] == '\n';
+}
+
 // The common case in one pass: a canonical prefix whose record is already
 // buffered whole. Returns false, having changed nothing, for anything else,
 // which the general path then reads to the same effect.
@@ -240,6 +246,7 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
   source.image = image;
   source.next = image + static_cast<std::size_t>(value);
   source.canonical_prefix = true;
+  source.line_end_follows = LineEndAt(source, source.next);
   length = value;
   return true;
 }
@@ -290,6 +297,7 @@ bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length) {
   source.image = source.next;
   source.next += image_length;
   source.canonical_prefix = IsCanonical(prefix, count - 1);
+  source.line_end_follows = LineEndAt(source, source.next);
   return true;
 }
 
@@ -298,6 +306,10 @@ void WriteRecord(DestStream& dest, int32_t length) {
   assert(length >= 0 &&
          source.image + static_cast<std::size_t>(length) == source.next);
   const std::size_t image_end = source.image + static_cast<std::size_t>(length);
+  if (source.canonical_prefix && source.line_end_follows) {
+    AppendSpan(dest, source.record, image_end + kLineEndBytes);
+    return;
+  }
   if (source.canonical_prefix) {
     AppendSpan(dest, source.record, image_end);
   } else {
@@ -310,9 +322,7 @@ void WriteRecord(DestStream& dest, int32_t length) {
   // Only looks at bytes already read: SkipLineEnd decides what the source's
   // line end is, this only whether its first bytes can be copied as they are.
   static const unsigned char kLineEnd[kLineEndBytes] = {'\r', '\n'};
-  if (source.end - image_end >= kLineEndBytes &&
-      source.buffer[image_end] == '\r' &&
-      source.buffer[image_end + 1] == '\n') {
+  if (source.line_end_follows) {
     AppendSpan(dest, image_end, image_end + kLineEndBytes);
   } else {
     AppendBytes(dest, kLineEnd, kLineEndBytes);
@@ -320,9 +330,8 @@ void WriteRecord(DestStream& dest, int32_t length) {
 }
 
 bool SkipLineEnd(SourceStream& source) {
-  if (source.end - source.next >= kLineEndBytes &&
-      source.buffer[source.next] == '\r' &&
-      source.buffer[source.next + 1] == '\n') {
+  if (source.line_end_follows) {
+    source.line_end_follows = false;
     source.next += kLineEndBytes;
     return false;
   }

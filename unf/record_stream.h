@@ -57,6 +57,8 @@ struct SourceStream {
   std::size_t record = 0;
   std::size_t image = 0;
   bool canonical_prefix = false;
+  // The image is followed by CR LF, already buffered.
+  bool line_end_follows = false;
 
   // A writer whose pending output still lies in `buffer`; it is given the
   // chance to write it out before the buffer's bytes move.
