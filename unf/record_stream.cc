@@ -187,32 +187,6 @@ bool IsCanonical(const char* text, int text_length) {
   return true;
 }
 
-}  // namespace
-
-void AttachSource(SourceStream& source, int fd) {
-  source.fd = fd;
-  source.next = source.end = source.keep = 0;
-  source.record = source.image = 0;
-  source.at_end = false;
-  source.refills = 0;
-  source.borrower = nullptr;
-}
-
-void AttachDestination(DestStream& dest, int fd, const char* path,
-                       SourceStream& source) {
-  if (!exit_hook_registered) {
-    exit_hook_registered = std::atexit(WritePendingAtExit) == 0;
-  }
-  dest.fd = fd;
-  dest.path = path;
-  dest.failed = false;
-  dest.source = &source;
-  dest.span_begin = dest.span_end = 0;
-  dest.used = 0;
-  source.borrower = &dest;
-  pending_dest = &dest;
-}
-
 // Whether CR LF stands, already read, at `at`.
 bool LineEndAt(const SourceStream& source, std::size_t at) {
   return source.end - at >= kLineEndBytes && source.buffer[at] == '\r' &&
@@ -251,11 +225,38 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
   return true;
 }
 
+}  // namespace
+
+void AttachSource(SourceStream& source, int fd) {
+  source.fd = fd;
+  source.next = source.end = source.keep = 0;
+  source.record = source.image = 0;
+  source.canonical_prefix = source.line_end_follows = false;
+  source.at_end = false;
+  source.refills = 0;
+  source.borrower = nullptr;
+}
+
+void AttachDestination(DestStream& dest, int fd, const char* path,
+                       SourceStream& source) {
+  if (!exit_hook_registered) {
+    exit_hook_registered = std::atexit(WritePendingAtExit) == 0;
+  }
+  dest.fd = fd;
+  dest.path = path;
+  dest.failed = false;
+  dest.source = &source;
+  dest.span_begin = dest.span_end = 0;
+  dest.used = 0;
+  source.borrower = &dest;
+  pending_dest = &dest;
+}
+
 bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length) {
+  source.keep = source.next;
   if (!debug_trace && ReadCanonicalRecord(source, length)) {
     return true;
   }
-  source.keep = source.next;
   // Room for the prefix bytes and a terminating zero: the bytes are shown as
   // text in the trace and in the error, cut at any 0x00 among them.
   char prefix[kMaxPrefixBytes + 1];
@@ -330,12 +331,12 @@ void WriteRecord(DestStream& dest, int32_t length) {
 }
 
 bool SkipLineEnd(SourceStream& source) {
+  source.keep = source.next;
   if (source.line_end_follows) {
     source.line_end_follows = false;
     source.next += kLineEndBytes;
     return false;
   }
-  source.keep = source.next;
   for (int count = 0; count < kMaxLineEndBytes; ++count) {
     int byte = NextByte(source);
     if (byte < 0) {
