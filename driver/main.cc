@@ -10,14 +10,17 @@
 #include "driver/messages.h"
 #include "driver/progress.h"
 #include "unf/exit_status.h"
+#include "unf/messages.h"
 #include "unf/record_stream.h"
 #include "unf/repair.h"
 
 namespace {
 
-// Static: together they are over a MiB, which is no stack's business.
+// Static: the streams are over a MiB, which is no stack's business, and the
+// spinner is reached from the record stream's messages.
 SourceStream source;
 DestStream dest;
+ProgressSpinner spinner;
 
 }  // namespace
 
@@ -40,8 +43,9 @@ int main(int argc, char** argv) {
   AttachDestination(dest, OpenDestFile(settings.Destfile), settings.Destfile,
                     source);
 
+  // The record stream's trace and diagnostics come after the ticks before.
+  before_console_write = [] { ReleaseTicks(spinner); };
   RunCounters counters;
-  ProgressSpinner spinner;
   std::uint64_t shown_refills = 0;
   for (;;) {
     Tick(spinner);
@@ -61,13 +65,13 @@ int main(int argc, char** argv) {
     }
     if (source.refills != shown_refills) {
       shown_refills = source.refills;
-      ShowProgress();
+      ShowProgress(spinner);
     }
   }
   CloseSource(source);
   CloseDestination(dest);
 
-  ShowProgress();
+  ShowProgress(spinner);
   PrintSummary(counters);
   return kExitOk;
 }

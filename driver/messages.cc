@@ -1,5 +1,6 @@
 #include "driver/messages.h"
 
+#include <cstddef>
 #include <cstdio>
 
 #include "unf/exit_status.h"
@@ -57,10 +58,41 @@ void FailOpenDest(const char* path) {
   EndRun(kExitFailure);
 }
 
-void ShowSpinnerGlyph(char glyph) {
-  // The "%c%c" of glyph and backspace, without a format to parse per record.
-  putc_unlocked(glyph, stderr);
-  putc_unlocked('\b', stderr);
+namespace {
+
+// The "%c%c" of each glyph and a backspace, for many cycles of the glyphs,
+// so that a batch of ticks goes out as one block.
+constexpr char kSpinnerCycle[] = "-\b\\\b|\b/\b";
+constexpr int kTickBytes = 2;
+constexpr std::uint64_t kRunTicks = 2048;
+constexpr std::size_t kRunBytes = kTickBytes * (kRunTicks + kSpinnerGlyphs);
+static_assert(sizeof kSpinnerCycle - 1 == kTickBytes * kSpinnerGlyphs);
+
+struct TickRun {
+  char bytes[kRunBytes];
+};
+
+constexpr TickRun MakeTickRun() {
+  TickRun run{};
+  for (std::size_t at = 0; at < kRunBytes; ++at) {
+    run.bytes[at] = kSpinnerCycle[at % (sizeof kSpinnerCycle - 1)];
+  }
+  return run;
+}
+
+constexpr TickRun kTickRun = MakeTickRun();
+
+}  // namespace
+
+void ShowSpinnerTicks(int position, std::uint64_t count) {
+  while (count > 0) {
+    const std::uint64_t ticks = count < kRunTicks ? count : kRunTicks;
+    std::fwrite(kTickRun.bytes + kTickBytes * position, 1,
+                static_cast<std::size_t>(kTickBytes * ticks), stderr);
+    position = static_cast<int>((static_cast<std::uint64_t>(position) + ticks) %
+                                kSpinnerGlyphs);
+    count -= ticks;
+  }
 }
 
 void ShowUpdated(unsigned long long updated) {

@@ -14,7 +14,10 @@ void TraceRepairByte(unsigned int byte);
 [[noreturn]] void FailOpenSource(const char* path);
 [[noreturn]] void FailSameFile(const char* dest_path);
 [[noreturn]] void FailOpenDest(const char* path);
-void ShowSpinnerGlyph(char glyph);
+// `count` spinner ticks, each a glyph and a backspace, the first with glyph
+// `position` of the cycle of kSpinnerGlyphs.
+inline constexpr int kSpinnerGlyphs = 4;
+void ShowSpinnerTicks(int position, std::uint64_t count);
 
 // The summary, on standard output.
 void ShowUpdated(unsigned long long updated);

@@ -4,23 +4,20 @@
 
 #include "driver/messages.h"
 
-namespace {
-
-constexpr char kGlyphs[] = {'-', '\\', '|', '/'};
-constexpr int kGlyphCount = sizeof kGlyphs;
-
-}  // namespace
-
-void Tick(ProgressSpinner& spinner) {
-  ShowSpinnerGlyph(kGlyphs[spinner.position]);
-  if (++spinner.position == kGlyphCount) {
-    spinner.position = 0;
-  }
+void ReleaseTicks(ProgressSpinner& spinner) {
+  ShowSpinnerTicks(spinner.position, spinner.held);
+  spinner.position = static_cast<int>(
+      (static_cast<std::uint64_t>(spinner.position) + spinner.held) %
+      kSpinnerGlyphs);
+  spinner.held = 0;
 }
 
 // Console errors are not the run's failures: the destination and the
 // summary are what the caller relies on, and both are checked.
-void ShowProgress() { std::fflush(stderr); }
+void ShowProgress(ProgressSpinner& spinner) {
+  ReleaseTicks(spinner);
+  std::fflush(stderr);
+}
 
 void PrintSummary(const RunCounters& counters) {
   ShowUpdated(counters.Updated);

@@ -9,17 +9,23 @@ struct RunCounters {
 };
 
 // A spinner on standard error: one glyph and a backspace per record, so a
-// person watching a terminal sees the run move.
+// person watching a terminal sees the run move. Ticks are counted and put
+// out in batches, which keeps the per-record cost to an increment.
 struct ProgressSpinner {
-  int position = 0;
+  int position = 0;        // glyph of the next tick put out
+  std::uint64_t held = 0;  // ticks counted, not yet put out
 };
 
-void Tick(ProgressSpinner& spinner);
+inline void Tick(ProgressSpinner& spinner) { ++spinner.held; }
 
-// Standard error is fully buffered for speed; this puts what it holds on the
-// screen. Called whenever the run has waited for the source, and before
-// anything goes to standard output.
-void ShowProgress();
+// Puts out the held ticks; must come before anything else is written to
+// standard error, so that the bytes keep their order.
+void ReleaseTicks(ProgressSpinner& spinner);
+
+// Puts the ticks and whatever standard error holds (it is fully buffered
+// for speed) on the screen. Called whenever the run has waited for the
+// source, and before anything goes to standard output.
+void ShowProgress(ProgressSpinner& spinner);
 
 // The summary on standard output, checked: a run that cannot tell its caller
 // what it did has not succeeded.

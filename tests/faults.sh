@@ -45,6 +45,14 @@ check() {
   if [[ $status == 0 ]]; then
     [[ $(cat stdout; echo x) == $'Completed.  Updated 20000 Lines.\r\nx' ]] ||
       fail "stdout: $(od -c stdout)"
+    # The Verifying line, then one glyph and backspace per record and one
+    # for the end, the glyphs cycling without a break however the ticks
+    # were batched.
+    { printf '%s' "$verifying"
+      awk 'BEGIN { split("- \\ | /", glyph, " ")
+                   for (i = 0; i <= 20000; i++) printf "%s\b", glyph[i % 4 + 1] }'
+    } >expected.stderr
+    cmp -s stderr expected.stderr || fail "stderr: $(cmp stderr expected.stderr)"
   else
     [[ ! -s stdout ]] || fail "stdout not empty: $(od -c stdout)"
   fi

@@ -5,6 +5,11 @@
 // Texts of the record stream. Each is written exactly as the tool has always
 // printed it: no program-name prefix, line ends as they stand.
 
+// Output for standard error that the caller holds back (the driver's
+// spinner ticks) and that must come out before anything written here. Every
+// function below calls it first, when set.
+extern void (*before_console_write)();
+
 // Debug trace, on standard error.
 void TraceReadByte(unsigned char byte);
 void TraceConverted(const char* length_text, int32_t length);
