@@ -6,7 +6,8 @@
 #
 #   bench/throughput.sh            # the full inputs, about 2.3 GiB in $TMPDIR
 #   SCALE=8 bench/throughput.sh    # the same shapes, an eighth of the size
-#   PAIRS=7 bench/throughput.sh
+#   PAIRS=9 bench/throughput.sh    # more pairs for a steadier median
+#   TMPDIR=/dev/shm bench/throughput.sh   # on tmpfs: no disk writeback noise
 set -euo pipefail
 export LC_ALL=C
 cd "$(dirname "$0")/.."
@@ -30,7 +31,7 @@ now() { date +%s.%N; }
 since() { awk -v start="$1" -v end="$(now)" 'BEGIN { print end - start }'; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-printf '%-12s %10s %10s %10s %8s %10s\n' input MiB dd-MiB/s mendrik-MiB/s ratio peak-RSS
+printf "%-12s %10s %10s %10s %8s %10s\n" input MiB dd-MiB/s mendrik-MiB/s ratio peak-RSS
 for line in "${inputs[@]}"; do
   read -r name length total offset num_bytes <<<"$line"
   src=$work/$name.unf dst=$work/out.unf
@@ -40,24 +41,39 @@ for line in "${inputs[@]}"; do
   : >"$work/dd.times"
   : >"$work/mendrik.times"
   peak=0
-  for ((pair = 0; pair < pairs; pair++)); do
+  run_dd() {
     rm -f "$dst"
     start=$(now)
     dd if="$src" of="$dst" bs=1M status=none
     since "$start" >>"$work/dd.times"
-
+  }
+  run_mendrik() {
     rm -f "$dst"
     start=$(now)
     /usr/bin/time -f %M -o "$work/rss" \
       "$mendrik" "$src" "$dst" "$offset" "$num_bytes" >/dev/null 2>&1
     since "$start" >>"$work/mendrik.times"
     rss=$(tail -n 1 "$work/rss")
-    ((rss > peak)) && peak=$rss
+    if ((rss > peak)); then peak=$rss; fi
+  }
+  # Alternating which goes first cancels any cost one run leaves the next.
+  for ((pair = 0; pair < pairs; pair++)); do
+    if ((pair % 2 == 0)); then
+      run_dd
+      run_mendrik
+    else
+      run_mendrik
+      run_dd
+    fi
   done
   rm -f "$dst" "$src"
   dd_time=$(median <"$work/dd.times")
   mendrik_time=$(median <"$work/mendrik.times")
-  awk -v name="$name" -v size="$size" -v dd="$dd_time" -v m="$mendrik_time" -v rss="$peak" 'BEGIN {
+  # The ratio is the median of each pair's own ratio: the two runs of a pair
+  # share the machine's mood, which drifts a lot between pairs.
+  ratio=$(paste "$work/dd.times" "$work/mendrik.times" | awk '{ print $2 / $1 }' | median)
+  awk -v name="$name" -v size="$size" -v dd="$dd_time" -v m="$mendrik_time" \
+    -v ratio="$ratio" -v rss="$peak" 'BEGIN {
     mib = size / 1048576
-    printf "%-12s %10.0f %10.0f %10.0f %8.2f %7d KiB\n", name, mib, mib / dd, mib / m, m / dd, rss }'
+    printf "%-12s %10.0f %10.0f %10.0f %8.2f %7d KiB\n", name, mib, mib / dd, mib / m, ratio, rss }'
 done
