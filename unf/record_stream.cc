@@ -187,10 +187,15 @@ bool IsCanonical(const char* text, int text_length) {
   return true;
 }
 
-// Whether CR LF stands, already read, at `at`.
-bool LineEndAt(const SourceStream& source, std::size_t at) {
-  return source.end - at >= kLineEndBytes && source.buffer[at] == '\r' &&
-         source.buffer[at + 1] == '\n';
+// Takes a CR LF that is already buffered right after the image.
+void TakeLineEnd(SourceStream& source) {
+  const std::size_t at = source.next;
+  source.line_end_taken = source.end - at >= kLineEndBytes &&
+                          source.buffer[at] == '\r' &&
+                          source.buffer[at + 1] == '\n';
+  if (source.line_end_taken) {
+    source.next = at + kLineEndBytes;
+  }
 }
 
 // The common case in one pass: a canonical prefix whose record is already
@@ -220,7 +225,7 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
   source.image = image;
   source.next = image + static_cast<std::size_t>(value);
   source.canonical_prefix = true;
-  source.line_end_follows = LineEndAt(source, source.next);
+  TakeLineEnd(source);
   length = value;
   return true;
 }
@@ -231,7 +236,7 @@ void AttachSource(SourceStream& source, int fd) {
   source.fd = fd;
   source.next = source.end = source.keep = 0;
   source.record = source.image = 0;
-  source.canonical_prefix = source.line_end_follows = false;
+  source.canonical_prefix = source.line_end_taken = false;
   source.at_end = false;
   source.refills = 0;
   source.borrower = nullptr;
@@ -298,16 +303,17 @@ bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length) {
   source.image = source.next;
   source.next += image_length;
   source.canonical_prefix = IsCanonical(prefix, count - 1);
-  source.line_end_follows = LineEndAt(source, source.next);
+  TakeLineEnd(source);
   return true;
 }
 
 void WriteRecord(DestStream& dest, int32_t length) {
   const SourceStream& source = *dest.source;
-  assert(length >= 0 &&
-         source.image + static_cast<std::size_t>(length) == source.next);
   const std::size_t image_end = source.image + static_cast<std::size_t>(length);
-  if (source.canonical_prefix && source.line_end_follows) {
+  assert(length >= 0 &&
+         image_end + (source.line_end_taken ? kLineEndBytes : 0) ==
+             source.next);
+  if (source.canonical_prefix && source.line_end_taken) {
     AppendSpan(dest, source.record, image_end + kLineEndBytes);
     return;
   }
@@ -320,10 +326,8 @@ void WriteRecord(DestStream& dest, int32_t length) {
     AppendBytes(dest, prefix, static_cast<std::size_t>(prefix_end - prefix));
     AppendSpan(dest, source.image, image_end);
   }
-  // Only looks at bytes already read: SkipLineEnd decides what the source's
-  // line end is, this only whether its first bytes can be copied as they are.
   static const unsigned char kLineEnd[kLineEndBytes] = {'\r', '\n'};
-  if (source.line_end_follows) {
+  if (source.line_end_taken) {
     AppendSpan(dest, image_end, image_end + kLineEndBytes);
   } else {
     AppendBytes(dest, kLineEnd, kLineEndBytes);
@@ -332,9 +336,8 @@ void WriteRecord(DestStream& dest, int32_t length) {
 
 bool SkipLineEnd(SourceStream& source) {
   source.keep = source.next;
-  if (source.line_end_follows) {
-    source.line_end_follows = false;
-    source.next += kLineEndBytes;
+  if (source.line_end_taken) {
+    source.line_end_taken = false;
     return false;
   }
   for (int count = 0; count < kMaxLineEndBytes; ++count) {

@@ -57,8 +57,10 @@ struct SourceStream {
   std::size_t record = 0;
   std::size_t image = 0;
   bool canonical_prefix = false;
-  // The image is followed by CR LF, already buffered.
-  bool line_end_follows = false;
+  // The image was followed by CR LF, already buffered, and ReadRecord took
+  // it too: SkipLineEnd has nothing left to do, and a writer can copy it.
+  // Taking it early keeps the step to the next record short.
+  bool line_end_taken = false;
 
   // A writer whose pending output still lies in `buffer`; it is given the
   // chance to write it out before the buffer's bytes move.
