@@ -206,15 +206,17 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
     return false;
   }
   const unsigned char* text = source.buffer + source.next;
-  int32_t value = 0;
+  uint32_t value = 0;
   int digits = 0;
-  while (digits < kMaxWrittenPrefixBytes - 1 && text[digits] >= '0' &&
-         text[digits] <= '9') {
-    value = value * 10 + (text[digits] - '0');
-    ++digits;
+  for (; digits < kMaxLengthDigits; ++digits) {
+    const uint32_t digit = text[digits] - uint32_t{'0'};
+    if (digit > 9) {
+      break;
+    }
+    value = value * 10 + digit;
   }
   if (digits == 0 || text[digits] != ',' || (text[0] == '0' && digits > 1) ||
-      value > MaxRecordBytes) {
+      value > uint32_t{MaxRecordBytes}) {
     return false;
   }
   const std::size_t image = source.next + static_cast<std::size_t>(digits) + 1;
@@ -226,7 +228,7 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
   source.next = image + static_cast<std::size_t>(value);
   source.canonical_prefix = true;
   TakeLineEnd(source);
-  length = value;
+  length = static_cast<int32_t>(value);
   return true;
 }
 

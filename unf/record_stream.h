@@ -20,7 +20,8 @@ inline constexpr int kMaxPrefixBytes = 8;
 // SkipLineEnd gives up after this many bytes without a line feed.
 inline constexpr int kMaxLineEndBytes = 4;
 // "%d," of a length in 0..MaxRecordBytes, and CR LF.
-inline constexpr int kMaxWrittenPrefixBytes = 6;
+inline constexpr int kMaxLengthDigits = 5;
+inline constexpr int kMaxWrittenPrefixBytes = kMaxLengthDigits + 1;
 inline constexpr int kLineEndBytes = 2;
 
 // The reader's buffer holds whole records, so that a record image can be

@@ -29,17 +29,18 @@ RecordOutcome RepairRecord(unsigned char* image, int32_t length, int32_t offset,
   if (field_end > length) {
     field_end = length;
   }
-  int32_t at = offset;
-  for (; field_end - at >= 8; at += 8) {
-    RepairWordAt<uint64_t>(image + at);
+  unsigned char* at = image + offset;
+  unsigned char* const end = image + field_end;
+  for (; end - at >= 8; at += 8) {
+    RepairWordAt<uint64_t>(at);
   }
-  if (field_end - at >= 4) {
-    RepairWordAt<uint32_t>(image + at);
+  if (end - at >= 4) {
+    RepairWordAt<uint32_t>(at);
     at += 4;
   }
-  for (; at < field_end; ++at) {
-    if (image[at] == 0x00) {
-      image[at] = kRepairByte;
+  for (; at < end; ++at) {
+    if (*at == 0x00) {
+      *at = kRepairByte;
     }
   }
   return RecordOutcome::Updated;
