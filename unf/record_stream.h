@@ -19,7 +19,8 @@ inline constexpr int32_t MaxRecordBytes = 57000;
 inline constexpr int kMaxPrefixBytes = 8;
 // SkipLineEnd gives up after this many bytes without a line feed.
 inline constexpr int kMaxLineEndBytes = 4;
-// "%d," of a length in 0..MaxRecordBytes, and CR LF.
+// What the writer puts around an image: the length's digits (at most five,
+// for 0..MaxRecordBytes) and a comma before it, CR LF after it.
 inline constexpr int kMaxLengthDigits = 5;
 inline constexpr int kMaxWrittenPrefixBytes = kMaxLengthDigits + 1;
 inline constexpr int kLineEndBytes = 2;
