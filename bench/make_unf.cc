@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     const auto& record = records[index % kVariants];
     std::fwrite(record.data(), 1, record.size(), stdout);
   }
-  if (std::fclose(stdout) != 0) {
+  // ferror too: fclose reports only what fails at the close itself.
+  if (std::ferror(stdout) || std::fclose(stdout) != 0) {
     std::perror("make_unf");
     return 1;
   }

@@ -15,6 +15,11 @@ namespace {
 // Below this much room at its end, the source's buffer is compacted before
 // the next read, so that reads stay large.
 constexpr std::size_t kMinReadBytes = 64 * 1024;
+// After a compaction the buffer holds at most one record in the making, so
+// there is always room for a read of at least kMinReadBytes.
+static_assert(kSourceBufferBytes -
+                  (kMaxPrefixBytes + MaxRecordBytes + kMaxLineEndBytes) >=
+              kMinReadBytes);
 // A pending span up to this size is copied behind the writer's buffered
 // bytes; a longer one is written on its own, where the copy would cost more
 // than the extra system call.
@@ -315,10 +320,6 @@ void WriteRecord(DestStream& dest, int32_t length) {
   assert(length >= 0 &&
          image_end + (source.line_end_taken ? kLineEndBytes : 0) ==
              source.next);
-  if (source.canonical_prefix && source.line_end_taken) {
-    AppendSpan(dest, source.record, image_end + kLineEndBytes);
-    return;
-  }
   if (source.canonical_prefix) {
     AppendSpan(dest, source.record, image_end);
   } else {
