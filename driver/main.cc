@@ -48,6 +48,13 @@ int main(int argc, char** argv) {
   RunCounters counters;
   std::uint64_t shown_refills = 0;
   for (;;) {
+    if (!settings.DebugTrace) {
+      const RecordTally run =
+          RepairBufferedRecords(dest, settings.Offset, settings.NumBytes);
+      Tick(spinner, run.records);
+      counters.Updated += run.updated;
+      counters.Rejected += run.records - run.updated;
+    }
     Tick(spinner);
     int32_t length;
     if (!ReadRecord(source, settings.DebugTrace, length)) {

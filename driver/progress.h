@@ -16,7 +16,9 @@ struct ProgressSpinner {
   std::uint64_t held = 0;  // ticks counted, not yet put out
 };
 
-inline void Tick(ProgressSpinner& spinner) { ++spinner.held; }
+inline void Tick(ProgressSpinner& spinner, std::uint64_t ticks = 1) {
+  spinner.held += ticks;
+}
 
 // Puts out the held ticks; must come before anything else is written to
 // standard error, so that the bytes keep their order.

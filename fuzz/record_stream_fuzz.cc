@@ -4,7 +4,9 @@
 //    changes no other byte;
 //  - the writer's output is the canonical layout of the records read;
 //  - that output reads back as the same records, without error, and
-//    rewrites to the same bytes.
+//    rewrites to the same bytes;
+//  - the run's fast path (RepairBufferedRecords) writes the same bytes and
+//    counts the same records as the record-by-record path.
 // The first three input bytes choose the window and the trace; the rest is
 // the source. Reader faults (a bad prefix, a cut image) end the first pass
 // early, as they end a run.
@@ -65,25 +67,45 @@ std::string Image(int32_t length) {
                      static_cast<std::size_t>(length));
 }
 
+struct CopyCounts {
+  std::uint64_t records = 0, updated = 0;
+};
+
 // Copies `input`, repairing [offset, offset + num_bytes) when asked, and
-// returns the output; `records` receives the images as written.
+// returns the output; `records` receives the images that took the general
+// path, which is all of them unless `fast` lets RepairBufferedRecords take
+// what it can first, as a run without trace does.
 std::string Copy(const std::string& input, int32_t offset, int32_t num_bytes,
-                 bool repair, bool debug_trace,
-                 std::vector<std::string>& records, bool& faulted) {
+                 bool repair, bool debug_trace, bool fast,
+                 std::vector<std::string>& records, CopyCounts& counts,
+                 bool& faulted) {
   AttachSource(source, MemoryFile(input));
   int out_fd = memfd_create("out", 0);
   Require(out_fd >= 0, "memfd_create");
   AttachDestination(dest, dup(out_fd), "out", source);
   faulted = false;
+  counts = CopyCounts{};
   try {
     int32_t length;
-    while (ReadRecord(source, debug_trace, length)) {
+    for (;;) {
+      if (fast) {
+        const RecordTally run = RepairBufferedRecords(dest, offset, num_bytes);
+        counts.records += run.records;
+        counts.updated += run.updated;
+      }
+      if (!ReadRecord(source, debug_trace, length)) {
+        break;
+      }
+      ++counts.records;
       if (repair) {
         const std::string before = Image(length);
         const RecordOutcome outcome =
             RepairRecord(RecordImage(source), length, offset, num_bytes);
         Require((outcome == RecordOutcome::Rejected) == (length < offset),
                 "outcome follows the length");
+        if (outcome == RecordOutcome::Updated) {
+          ++counts.updated;
+        }
         for (int32_t at = 0; at < length; ++at) {
           const bool in_window = outcome == RecordOutcome::Updated &&
                                  at >= offset && at - offset < num_bytes;
@@ -128,18 +150,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data) + 3, size - 3);
 
   std::vector<std::string> records;
+  CopyCounts counts;
   bool faulted;
-  const std::string output =
-      Copy(input, offset, num_bytes, true, debug_trace, records, faulted);
+  const std::string output = Copy(input, offset, num_bytes, true, debug_trace,
+                                  false, records, counts, faulted);
   std::string canonical;
   for (const std::string& image : records) {
     canonical += std::to_string(image.size()) + "," + image + "\r\n";
   }
   Require(output == canonical, "output is the canonical layout");
 
+  // The fast path is the same copy, faults included.
+  if (!debug_trace) {
+    std::vector<std::string> general;
+    CopyCounts fast_counts;
+    bool fast_faulted;
+    const std::string fast_output =
+        Copy(input, offset, num_bytes, true, false, true, general, fast_counts,
+             fast_faulted);
+    Require(fast_faulted == faulted, "the fast path faults alike");
+    Require(fast_output == output, "the fast path writes the same bytes");
+    Require(fast_counts.records == counts.records &&
+                fast_counts.updated == counts.updated,
+            "the fast path counts alike");
+  }
+
   std::vector<std::string> reread;
   const std::string rewritten =
-      Copy(output, 0, 0, false, false, reread, faulted);
+      Copy(output, 0, 0, false, false, false, reread, counts, faulted);
   Require(!faulted, "the output reads back without error");
   Require(reread == records, "the output reads back as the same records");
   Require(rewritten == output, "the output rewrites to itself");

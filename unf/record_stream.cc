@@ -9,6 +9,7 @@
 
 #include "unf/messages.h"
 #include "unf/parse_decimal.h"
+#include "unf/repair.h"
 
 namespace {
 
@@ -203,28 +204,56 @@ void TakeLineEnd(SourceStream& source) {
   }
 }
 
-// The common case in one pass: a canonical prefix whose record is already
-// buffered whole. Returns false, having changed nothing, for anything else,
-// which the general path then reads to the same effect.
-bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
-  if (source.end - source.next < kMaxPrefixBytes) {
-    return false;
-  }
-  const unsigned char* text = source.buffer + source.next;
+// The eight bytes at `bytes` as a number whose lowest byte is the first, on
+// any machine.
+inline uint64_t LoadLittle64(const unsigned char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
+  return word;
+}
+
+// Whether `word` begins with a canonical prefix: the length as the writer
+// puts it, then the comma. If so, returns the prefix's bytes, comma
+// included, and sets `length`; otherwise returns 0.
+inline int CanonicalPrefixBytes(uint64_t word, int32_t& length) {
   uint32_t value = 0;
   int digits = 0;
   for (; digits < kMaxLengthDigits; ++digits) {
-    const uint32_t digit = text[digits] - uint32_t{'0'};
+    const uint32_t digit =
+        static_cast<uint32_t>(word >> (8 * digits) & 0xff) - uint32_t{'0'};
     if (digit > 9) {
       break;
     }
     value = value * 10 + digit;
   }
-  if (digits == 0 || text[digits] != ',' || (text[0] == '0' && digits > 1) ||
+  const bool leading_zero = (word & 0xff) == '0' && digits > 1;
+  if (digits == 0 || (word >> (8 * digits) & 0xff) != ',' || leading_zero ||
       value > uint32_t{MaxRecordBytes}) {
+    return 0;
+  }
+  length = static_cast<int32_t>(value);
+  return digits + 1;
+}
+
+// The common case in one pass: a canonical prefix whose record is already
+// buffered whole. Returns false, having changed nothing, for anything else,
+// which the general path then reads to the same effect.
+bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
+  static_assert(kMaxPrefixBytes == 8);
+  if (source.end - source.next < kMaxPrefixBytes) {
     return false;
   }
-  const std::size_t image = source.next + static_cast<std::size_t>(digits) + 1;
+  int32_t value;
+  const int prefix_bytes =
+      CanonicalPrefixBytes(LoadLittle64(source.buffer + source.next), value);
+  if (prefix_bytes == 0) {
+    return false;
+  }
+  const std::size_t image =
+      source.next + static_cast<std::size_t>(prefix_bytes);
   if (source.end - image < static_cast<std::size_t>(value)) {
     return false;
   }
@@ -233,7 +262,7 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
   source.next = image + static_cast<std::size_t>(value);
   source.canonical_prefix = true;
   TakeLineEnd(source);
-  length = static_cast<int32_t>(value);
+  length = value;
   return true;
 }
 
@@ -355,6 +384,53 @@ bool SkipLineEnd(SourceStream& source) {
     }
   }
   return false;
+}
+
+RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
+                                  int32_t num_bytes) {
+  SourceStream& source = *dest.source;
+  unsigned char* const buffer = source.buffer;
+  const std::size_t end = source.end;
+  std::size_t at = source.next;
+  RecordTally tally;
+  // The last prefix seen, as the word's low prefix_bytes bytes. Dumps of
+  // one table have records of one length; when the next prefix is the same
+  // bytes, its length is already known, and the step to the record after
+  // it no longer waits for the digits to be converted.
+  uint64_t prefix_mask = 0;
+  uint64_t prefix = 1;  // matches no word under a mask of 0
+  int prefix_bytes = 0;
+  int32_t length = 0;
+  while (end - at >= kMaxPrefixBytes) {
+    const uint64_t word = LoadLittle64(buffer + at);
+    if ((word & prefix_mask) != prefix) {
+      prefix_bytes = CanonicalPrefixBytes(word, length);
+      if (prefix_bytes == 0) {
+        break;
+      }
+      prefix_mask = ~uint64_t{0} >> (64 - 8 * prefix_bytes);
+      prefix = word & prefix_mask;
+    }
+    unsigned char* const image = buffer + at + prefix_bytes;
+    const auto image_length = static_cast<std::size_t>(length);
+    if (static_cast<std::size_t>(buffer + end - image) <
+            image_length + kLineEndBytes ||
+        image[image_length] != '\r' || image[image_length + 1] != '\n') {
+      break;
+    }
+    if (RepairRecord(image, length, offset, num_bytes) ==
+        RecordOutcome::Updated) {
+      ++tally.updated;
+    }
+    ++tally.records;
+    at =
+        static_cast<std::size_t>(image - buffer) + image_length + kLineEndBytes;
+  }
+  if (at != source.next) {
+    AppendSpan(dest, source.next, at);
+    source.next = at;
+  }
+  return tally;
 }
 
 void CloseSource(SourceStream& source) {

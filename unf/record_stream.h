@@ -115,6 +115,21 @@ void WriteRecord(DestStream& dest, int32_t length);
 // longer line end leaves its rest to the next length prefix.
 bool SkipLineEnd(SourceStream& source);
 
+struct RecordTally {
+  std::uint64_t records = 0;
+  std::uint64_t updated = 0;  // the rest were Rejected
+};
+
+// The run's fast path, for a run without trace. From the current position,
+// repairs and writes out every record that is already buffered whole with a
+// canonical prefix and a CR LF after it, to the byte as ReadRecord,
+// RepairRecord, WriteRecord and SkipLineEnd would, but in one tight loop
+// with the records written as one span. Stops before the first record that
+// needs those (the end of the buffer, a lenient prefix or line end), which
+// may be the very next.
+RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
+                                  int32_t num_bytes);
+
 void CloseSource(SourceStream& source);
 // Writes out what is pending and closes; ends the run if either fails,
 // since a close can be where a write finally reports its failure.
