@@ -389,46 +389,49 @@ bool SkipLineEnd(SourceStream& source) {
 RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
                                   int32_t num_bytes) {
   SourceStream& source = *dest.source;
-  unsigned char* const buffer = source.buffer;
-  const std::size_t end = source.end;
-  std::size_t at = source.next;
+  unsigned char* const begin = source.buffer + source.next;
+  const unsigned char* const end = source.buffer + source.end;
+  unsigned char* at = begin;
   RecordTally tally;
-  // The last prefix seen, as the word's low prefix_bytes bytes. Dumps of
-  // one table have records of one length; when the next prefix is the same
-  // bytes, its length is already known, and the step to the record after
-  // it no longer waits for the digits to be converted.
+  // Dumps of one table have records of one length. What such a run's
+  // records look like is worked out at its first record; a record whose
+  // prefix is the same bytes is then known without converting its digits,
+  // so the step to the record after it waits on nothing.
   uint64_t prefix_mask = 0;
-  uint64_t prefix = 1;  // matches no word under a mask of 0
-  int prefix_bytes = 0;
-  int32_t length = 0;
+  uint64_t prefix = 1;              // matches no word under a mask of 0
+  std::ptrdiff_t record_bytes = 0;  // prefix, image and CR LF
+  std::ptrdiff_t window_begin = 0;  // from the record's first byte
+  int32_t window_bytes = 0;
+  std::uint64_t updated = 0;  // 1 for a run of Updated records
   while (end - at >= kMaxPrefixBytes) {
-    const uint64_t word = LoadLittle64(buffer + at);
+    const uint64_t word = LoadLittle64(at);
     if ((word & prefix_mask) != prefix) {
-      prefix_bytes = CanonicalPrefixBytes(word, length);
+      int32_t length;
+      const int prefix_bytes = CanonicalPrefixBytes(word, length);
       if (prefix_bytes == 0) {
         break;
       }
       prefix_mask = ~uint64_t{0} >> (64 - 8 * prefix_bytes);
       prefix = word & prefix_mask;
+      record_bytes = prefix_bytes + length + kLineEndBytes;
+      updated = length >= offset ? 1 : 0;
+      window_begin = prefix_bytes + offset;
+      window_bytes =
+          updated != 0 ? WindowBytesWithin(length, offset, num_bytes) : 0;
     }
-    unsigned char* const image = buffer + at + prefix_bytes;
-    const auto image_length = static_cast<std::size_t>(length);
-    if (static_cast<std::size_t>(buffer + end - image) <
-            image_length + kLineEndBytes ||
-        image[image_length] != '\r' || image[image_length + 1] != '\n') {
+    if (end - at < record_bytes || at[record_bytes - 2] != '\r' ||
+        at[record_bytes - 1] != '\n') {
       break;
     }
-    if (RepairRecord(image, length, offset, num_bytes) ==
-        RecordOutcome::Updated) {
-      ++tally.updated;
-    }
+    RepairBytes(at + window_begin, window_bytes);
+    tally.updated += updated;
     ++tally.records;
-    at =
-        static_cast<std::size_t>(image - buffer) + image_length + kLineEndBytes;
+    at += record_bytes;
   }
-  if (at != source.next) {
-    AppendSpan(dest, source.next, at);
-    source.next = at;
+  if (at != begin) {
+    const auto next = static_cast<std::size_t>(at - source.buffer);
+    AppendSpan(dest, source.next, next);
+    source.next = next;
   }
   return tally;
 }

@@ -25,24 +25,18 @@ inline void RepairWordAt(unsigned char* bytes) {
 
 }  // namespace repair_detail
 
-// Mends the NUMERIC field at [offset, offset + num_bytes) of the record
-// image[0, length), in place: every 0x00 in the part of that window inside
-// the image becomes kRepairByte. A record shorter than `offset` is left
-// alone and Rejected; any other is Updated, changed or not. The caller
-// guarantees 0 <= offset, 0 <= num_bytes and offset + num_bytes <=
-// MaxRecordBytes.
-// Inline: it runs once per record in the copy's innermost loop.
-inline RecordOutcome RepairRecord(unsigned char* image, int32_t length,
-                                  int32_t offset, int32_t num_bytes) {
-  if (length < offset) {
-    return RecordOutcome::Rejected;
-  }
-  int32_t field_end = offset + num_bytes;
-  if (field_end > length) {
-    field_end = length;
-  }
-  unsigned char* at = image + offset;
-  unsigned char* const end = image + field_end;
+// How many bytes of the window [offset, offset + num_bytes) lie inside an
+// image of `length` bytes that is at least `offset` long.
+inline int32_t WindowBytesWithin(int32_t length, int32_t offset,
+                                 int32_t num_bytes) {
+  const int32_t room = length - offset;
+  return num_bytes < room ? num_bytes : room;
+}
+
+// Turns every 0x00 of bytes[0, count) into kRepairByte.
+inline void RepairBytes(unsigned char* bytes, int32_t count) {
+  unsigned char* at = bytes;
+  unsigned char* const end = bytes + count;
   for (; end - at >= 8; at += 8) {
     repair_detail::RepairWordAt<uint64_t>(at);
   }
@@ -55,5 +49,19 @@ inline RecordOutcome RepairRecord(unsigned char* image, int32_t length,
       *at = kRepairByte;
     }
   }
+}
+
+// Mends the NUMERIC field at [offset, offset + num_bytes) of the record
+// image[0, length), in place: every 0x00 in the part of that window inside
+// the image becomes kRepairByte. A record shorter than `offset` is left
+// alone and Rejected; any other is Updated, changed or not. The caller
+// guarantees 0 <= offset, 0 <= num_bytes and offset + num_bytes <=
+// MaxRecordBytes.
+inline RecordOutcome RepairRecord(unsigned char* image, int32_t length,
+                                  int32_t offset, int32_t num_bytes) {
+  if (length < offset) {
+    return RecordOutcome::Rejected;
+  }
+  RepairBytes(image + offset, WindowBytesWithin(length, offset, num_bytes));
   return RecordOutcome::Updated;
 }
