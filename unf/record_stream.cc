@@ -402,6 +402,10 @@ RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
   std::ptrdiff_t record_bytes = 0;  // prefix, image and CR LF
   std::ptrdiff_t window_begin = 0;  // from the record's first byte
   int32_t window_bytes = 0;
+  // A window of up to eight bytes with eight bytes of the record from its
+  // start is repaired as one word; the image and CR LF are ours to rewrite.
+  bool window_in_word = false;
+  uint64_t word_window = 0;
   std::uint64_t updated = 0;  // 1 for a run of Updated records
   while (end - at >= kMaxPrefixBytes) {
     const uint64_t word = LoadLittle64(at);
@@ -418,12 +422,19 @@ RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
       window_begin = prefix_bytes + offset;
       window_bytes =
           updated != 0 ? WindowBytesWithin(length, offset, num_bytes) : 0;
+      window_in_word = window_bytes <= 8 && window_begin + 8 <= record_bytes;
+      word_window = window_in_word ? WordWindow(window_bytes) : 0;
     }
-    if (end - at < record_bytes || at[record_bytes - 2] != '\r' ||
-        at[record_bytes - 1] != '\n') {
+    if (end - at < record_bytes ||
+        std::memcmp(at + record_bytes - kLineEndBytes, "\r\n", kLineEndBytes) !=
+            0) {
       break;
     }
-    RepairBytes(at + window_begin, window_bytes);
+    if (window_in_word) {
+      RepairWindowInWord(at + window_begin, word_window);
+    } else {
+      RepairBytes(at + window_begin, window_bytes);
+    }
     tally.updated += updated;
     ++tally.records;
     at += record_bytes;

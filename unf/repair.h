@@ -10,15 +10,17 @@ enum class RecordOutcome { Updated, Rejected };
 
 namespace repair_detail {
 
-// Repairs sizeof(Word) bytes at once: the high bit of each byte of `zeros`
-// is set exactly where the word holds 0x00 (no carry crosses bytes, unlike
-// the usual has-zero test), and 0x30 is or-ed into just those bytes.
+// Repairs sizeof(Word) bytes at once, or only those of them under
+// `window`: the high bit of each byte of `zeros` is set exactly where the
+// word holds 0x00 (no carry crosses bytes, unlike the usual has-zero test),
+// and 0x30 is or-ed into just those bytes.
 template <typename Word>
-inline void RepairWordAt(unsigned char* bytes) {
+inline void RepairWordAt(unsigned char* bytes, Word window = ~Word{0}) {
   constexpr auto kLowBits = static_cast<Word>(0x7f7f7f7f7f7f7f7full);
   Word word;
   std::memcpy(&word, bytes, sizeof word);
-  const Word zeros = ~(((word & kLowBits) + kLowBits) | word | kLowBits);
+  const Word zeros =
+      ~(((word & kLowBits) + kLowBits) | word | kLowBits) & window;
   word |= static_cast<Word>((zeros >> 7) * kRepairByte);
   std::memcpy(bytes, &word, sizeof word);
 }
@@ -49,6 +51,23 @@ inline void RepairBytes(unsigned char* bytes, int32_t count) {
       *at = kRepairByte;
     }
   }
+}
+
+// A window of at most eight bytes at `bytes`, for RepairWindowInWord: 0xff
+// in each byte of the window, 0x00 in the rest of the word.
+inline uint64_t WordWindow(int32_t count) {
+  unsigned char mask[sizeof(uint64_t)] = {};
+  std::memset(mask, 0xff, static_cast<std::size_t>(count));
+  uint64_t window;
+  std::memcpy(&window, mask, sizeof window);
+  return window;
+}
+
+// RepairBytes of a window of at most eight bytes in one step, for a caller
+// that owns the eight bytes from `bytes` on: the word is written back whole,
+// its bytes outside the window as they were.
+inline void RepairWindowInWord(unsigned char* bytes, uint64_t window) {
+  repair_detail::RepairWordAt<uint64_t>(bytes, window);
 }
 
 // Mends the NUMERIC field at [offset, offset + num_bytes) of the record

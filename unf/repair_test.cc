@@ -79,4 +79,22 @@ TEST(RepairRecord, WholeBufferWindow) {
   EXPECT_EQ(image, std::string(MaxRecordBytes, '0'));
 }
 
+// The one-word repair must match RepairBytes for every window that fits,
+// and leave the word's other bytes, zeros among them, as they were.
+TEST(RepairRecord, WindowInWordMatchesRepairBytes) {
+  const unsigned char kWord[8] = {0, 0x30, 0, 0x80, 0, 0xff, 0, 0};
+  for (int32_t count = 0; count <= 8; ++count) {
+    unsigned char by_word[8], by_bytes[8];
+    std::memcpy(by_word, kWord, sizeof kWord);
+    std::memcpy(by_bytes, kWord, sizeof kWord);
+    RepairWindowInWord(by_word, WordWindow(count));
+    RepairBytes(by_bytes, count);
+    EXPECT_EQ(std::memcmp(by_word, by_bytes, sizeof by_word), 0) << count;
+    EXPECT_EQ(std::memcmp(by_word + count, kWord + count,
+                          sizeof kWord - static_cast<std::size_t>(count)),
+              0)
+        << count;
+  }
+}
+
 }  // namespace
