@@ -389,10 +389,16 @@ bool SkipLineEnd(SourceStream& source) {
 RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
                                   int32_t num_bytes) {
   SourceStream& source = *dest.source;
+  RecordTally tally;
+  // Only a span that these records extend is taken, so that nothing is
+  // written here: a failed write is then always met on the general path,
+  // after the caller has counted the records before it.
+  if (dest.span_end != dest.span_begin && dest.span_end != source.next) {
+    return tally;
+  }
   unsigned char* const begin = source.buffer + source.next;
   const unsigned char* const end = source.buffer + source.end;
   unsigned char* at = begin;
-  RecordTally tally;
   // Dumps of one table have records of one length. What such a run's
   // records look like is worked out at its first record; a record whose
   // prefix is the same bytes is then known without converting its digits,

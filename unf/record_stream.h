@@ -121,12 +121,13 @@ struct RecordTally {
 };
 
 // The run's fast path, for a run without trace. From the current position,
-// repairs and writes out every record that is already buffered whole with a
-// canonical prefix and a CR LF after it, to the byte as ReadRecord,
-// RepairRecord, WriteRecord and SkipLineEnd would, but in one tight loop
-// with the records written as one span. Stops before the first record that
-// needs those (the end of the buffer, a lenient prefix or line end), which
-// may be the very next.
+// repairs and hands to the writer every record that is already buffered
+// whole with a canonical prefix and a CR LF after it, to the byte as
+// ReadRecord, RepairRecord, WriteRecord and SkipLineEnd would, but in one
+// tight loop, the records joining the writer's pending span. It neither
+// reads nor writes the files, so it cannot fail. Stops before the first
+// record that needs the general path (the end of the buffer, a lenient
+// prefix or line end), which may be the very next.
 RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
                                   int32_t num_bytes);
 
