@@ -204,6 +204,10 @@ void TakeLineEnd(SourceStream& source) {
   }
 }
 
+// A canonical prefix is read as one word, which must be buffered whole.
+constexpr std::size_t kPrefixWordBytes = sizeof(uint64_t);
+static_assert(kMaxWrittenPrefixBytes <= kPrefixWordBytes);
+
 // The eight bytes at `bytes` as a number whose lowest byte is the first, on
 // any machine.
 inline uint64_t LoadLittle64(const unsigned char* bytes) {
@@ -242,8 +246,7 @@ inline int CanonicalPrefixBytes(uint64_t word, int32_t& length) {
 // buffered whole. Returns false, having changed nothing, for anything else,
 // which the general path then reads to the same effect.
 bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
-  static_assert(kMaxPrefixBytes == 8);
-  if (source.end - source.next < kMaxPrefixBytes) {
+  if (source.end - source.next < kPrefixWordBytes) {
     return false;
   }
   int32_t value;
@@ -413,7 +416,7 @@ RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
   bool window_in_word = false;
   uint64_t word_window = 0;
   std::uint64_t updated = 0;  // 1 for a run of Updated records
-  while (end - at >= kMaxPrefixBytes) {
+  while (static_cast<std::size_t>(end - at) >= kPrefixWordBytes) {
     const uint64_t word = LoadLittle64(at);
     if ((word & prefix_mask) != prefix) {
       int32_t length;
@@ -424,8 +427,9 @@ RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
       prefix_mask = ~uint64_t{0} >> (64 - 8 * prefix_bytes);
       prefix = word & prefix_mask;
       record_bytes = prefix_bytes + length + kLineEndBytes;
+      // A Rejected record is left alone: an empty window at its start.
       updated = length >= offset ? 1 : 0;
-      window_begin = prefix_bytes + offset;
+      window_begin = updated != 0 ? prefix_bytes + offset : 0;
       window_bytes =
           updated != 0 ? WindowBytesWithin(length, offset, num_bytes) : 0;
       window_in_word = window_bytes <= 8 && window_begin + 8 <= record_bytes;
