@@ -45,8 +45,8 @@ int main(int argc, char** argv) {
 
   // The record stream's trace and diagnostics come after the ticks before.
   before_console_write = [] { ReleaseTicks(spinner); };
+  source.before_read = [] { ShowProgress(spinner); };
   RunCounters counters;
-  std::uint64_t shown_refills = 0;
   for (;;) {
     if (!settings.DebugTrace) {
       const RecordTally run =
@@ -69,10 +69,6 @@ int main(int argc, char** argv) {
     WriteRecord(dest, length);
     if (SkipLineEnd(source)) {
       break;
-    }
-    if (source.refills != shown_refills) {
-      shown_refills = source.refills;
-      ShowProgress(spinner);
     }
   }
   CloseSource(source);

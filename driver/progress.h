@@ -25,8 +25,8 @@ inline void Tick(ProgressSpinner& spinner, std::uint64_t ticks = 1) {
 void ReleaseTicks(ProgressSpinner& spinner);
 
 // Puts the ticks and whatever standard error holds (it is fully buffered
-// for speed) on the screen. Called whenever the run has waited for the
-// source, and before anything goes to standard output.
+// for speed) on the screen. Called before every read of the source, which
+// may wait, and before anything goes to standard output.
 void ShowProgress(ProgressSpinner& spinner);
 
 // The summary on standard output, checked: a run that cannot tell its caller

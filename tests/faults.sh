@@ -146,6 +146,30 @@ files_cases() {
   run source_fifo out.unf 10 8
   wait
   check 0 "" complete
+
+  # While the source has nothing more to give, the screen must show a glyph
+  # for every record that has come, and the one for the record awaited.
+  begin "progress is on the screen while the source waits"
+  mkfifo slow_fifo
+  rm -f go
+  { head -c $((3 * 206)) big.unf
+    for ((i = 0; i < 600; i++)); do [[ -e go ]] && break; sleep 0.05; done
+    tail -c +$((3 * 206 + 1)) big.unf
+  } >slow_fifo &
+  "$mendrik" slow_fifo out.unf 10 8 >stdout 2>stderr &
+  tool=$!
+  printf '%s%s' "$verifying" $'-\b\\\b|\b/\b' >expected.stderr
+  for ((i = 0; i < 200; i++)); do
+    cmp -s stderr expected.stderr && break
+    sleep 0.05
+  done
+  cmp -s stderr expected.stderr ||
+    fail "while waiting, stderr is $(od -c stderr | head -n 3)"
+  touch go
+  wait "$tool"
+  rc=$?
+  wait
+  check 0 "" complete
 }
 
 # ordinal SYSCALL FD N: the ordinal, among all calls of SYSCALL in a clean

@@ -153,12 +153,14 @@ bool Refill(SourceStream& source) {
     source.end = kept;
     source.keep = 0;
   }
+  if (source.before_read != nullptr) {
+    source.before_read();
+  }
   for (;;) {
     ssize_t got = read(source.fd, source.buffer + source.end,
                        sizeof source.buffer - source.end);
     if (got > 0) {
       source.end += static_cast<std::size_t>(got);
-      ++source.refills;
       return true;
     }
     if (got == 0) {
@@ -277,7 +279,7 @@ void AttachSource(SourceStream& source, int fd) {
   source.record = source.image = 0;
   source.canonical_prefix = source.line_end_taken = false;
   source.at_end = false;
-  source.refills = 0;
+  source.before_read = nullptr;
   source.borrower = nullptr;
 }
 

@@ -50,9 +50,10 @@ struct SourceStream {
   // of the record being read.
   std::size_t keep = 0;
   bool at_end = false;  // read() reported the end; it is not asked again
-  // Counts the reads that brought data, so that the caller can show
-  // progress whenever the run has had to wait for the source.
-  std::uint64_t refills = 0;
+  // Called before each read of the source, which may have to wait for it:
+  // the caller puts its progress on the screen there, so that a person
+  // watching a slow source sees every record that has come so far.
+  void (*before_read)() = nullptr;
 
   // The record ReadRecord gave last: its image is buffer[image, image +
   // length), and its prefix starts at `record`.
