@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "unf/record_stream.h"
+
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fputs("usage: make_unf COUNT LENGTH\n", stderr);
@@ -17,8 +19,8 @@ int main(int argc, char** argv) {
   }
   const unsigned long long count = std::strtoull(argv[1], nullptr, 10);
   const long length = std::strtol(argv[2], nullptr, 10);
-  if (length < 0 || length > 57000) {
-    std::fputs("make_unf: LENGTH must be 0 to 57000\n", stderr);
+  if (length < 0 || length > MaxRecordBytes) {
+    std::fprintf(stderr, "make_unf: LENGTH must be 0 to %d\n", MaxRecordBytes);
     return 2;
   }
   static char out_buffer[1 << 20];

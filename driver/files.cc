@@ -14,7 +14,7 @@
 namespace {
 
 // One flush every 64 KiB of spinner glyphs is cheap; the run also flushes
-// whenever it waits for the source, so the spinner stays live.
+// before each read of the source, which may wait, so the spinner stays live.
 char console_buffer[64 * 1024];
 
 }  // namespace
