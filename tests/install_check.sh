@@ -1,35 +1,70 @@
 #!/usr/bin/env bash
 # Installs the release build into a temporary prefix and runs the installed
 # binary on the sample; lints the man page; builds the .deb, checks what it
-# holds, installs it with dpkg and removes it again (the last two as root
-# only). Run from the source tree after `cmake --workflow --preset release`.
+# holds and that Debian's lintian finds nothing to warn of, rebuilds it from
+# a copy of the tree in another folder and checks that the two packages are
+# the same bytes; installs it with dpkg and removes it again (the last two as
+# root only). Run from the source tree after `cmake --workflow --preset
+# release`; needs lintian.
 set -euo pipefail
 export LC_ALL=C
 cd "$(dirname "$0")/.."
+top=$PWD
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "install check: $*" >&2; exit 1; }
+command -v lintian >/dev/null || fail "lintian is not installed"
+
+# Package time stamps come from here; a release is made with it set.
+if [[ -z ${SOURCE_DATE_EPOCH:-} ]]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || date +%s)
+fi
+export SOURCE_DATE_EPOCH
 
 cmake --install build/release --prefix "$work/prefix" >/dev/null
-[[ -f $work/prefix/share/man/man1/mendrik.1 ]] || fail "man page not installed"
+for file in share/man/man1/mendrik.1.gz share/doc/mendrik/copyright \
+  share/doc/mendrik/changelog.gz; do
+  [[ -f $work/prefix/$file ]] || fail "$file not installed"
+done
 "$work/prefix/bin/mendrik" examples/sample.unf "$work/fixed.unf" 8 5 \
   >"$work/stdout" 2>/dev/null || fail "installed binary failed"
 printf 'Completed.  Updated 3 Lines.\r\nRejected 1 Lines due to record length errors.\r\n' >"$work/expected"
 cmp -s "$work/stdout" "$work/expected" || fail "wrong summary: $(od -c "$work/stdout")"
 cmp -s "$work/fixed.unf" examples/sample-fixed.unf || fail "wrong output on the sample"
 
-lint=$(groff -man -ww -z doc/mendrik.1 2>&1)
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
+[[ -n $version ]] || fail "no version in the release build"
+man_title=$(zcat "$work/prefix/share/man/man1/mendrik.1.gz" | head -n 1)
+[[ $man_title == *"\"mendrik $version\""* ]] ||
+  fail "the man page's title line does not show $version: $man_title"
+lint=$(groff -man -ww -z build/release/mendrik.1 2>&1)
 [[ -z $lint ]] || fail "man page warnings: $lint"
 
 (cd build/release && cpack -G DEB >/dev/null)
-deb=$(ls build/release/mendrik_*.deb)
+deb=build/release/mendrik_${version}_amd64.deb
+[[ -f $deb ]] || fail "no $deb"
 contents=$(dpkg-deb -c "$deb")
-grep -q ' ./usr/bin/mendrik$' <<<"$contents" || fail "no binary in $deb"
-grep -q ' ./usr/share/man/man1/mendrik.1$' <<<"$contents" || fail "no man page in $deb"
+for file in usr/bin/mendrik usr/share/man/man1/mendrik.1.gz \
+  usr/share/doc/mendrik/copyright usr/share/doc/mendrik/changelog.gz; do
+  grep -q " ./$file\$" <<<"$contents" || fail "no $file in $deb"
+done
 [[ $(dpkg-deb -f "$deb" Section) == utils ]] || fail "wrong section"
 dpkg-deb -f "$deb" Depends | grep -q libc6 || fail "no computed dependencies"
 echo "$deb holds:"
 echo "$contents"
+
+# Errors and warnings fail; the informational tags are shown.
+lintian --info --fail-on error,warning "$deb" 2>"$work/lintian.err" ||
+  fail "lintian found the errors or warnings above $(cat "$work/lintian.err")"
+echo "lintian: no errors or warnings"
+
+# The same commit built in another folder must pack to the same bytes.
+mkdir "$work/again"
+tar -c --exclude=./build --exclude=./.git . | tar -x -C "$work/again"
+(cd "$work/again" && cmake --workflow --preset release >/dev/null &&
+  cd build/release && cpack -G DEB >/dev/null)
+cmp "$deb" "$work/again/$deb" || fail "two builds of the tree give different packages"
+echo "reproducible: $deb is the same bytes when built in $work/again"
 
 if [[ $(id -u) == 0 ]] && ! dpkg-query -W mendrik >/dev/null 2>&1; then
   dpkg -i "$deb" >/dev/null
@@ -37,7 +72,7 @@ if [[ $(id -u) == 0 ]] && ! dpkg-query -W mendrik >/dev/null 2>&1; then
     fail "packaged binary failed"
   cmp -s "$work/fixed-deb.unf" examples/sample-fixed.unf || fail "packaged binary's output"
   dpkg -r mendrik >/dev/null
-  [[ ! -e /usr/bin/mendrik && ! -e /usr/share/man/man1/mendrik.1 ]] ||
+  [[ ! -e /usr/bin/mendrik && ! -e /usr/share/man/man1/mendrik.1.gz ]] ||
     fail "dpkg -r left files behind"
 fi
 echo "install check passed"
