@@ -1,8 +1,6 @@
 // mendrik: copies a UNF dump record by record, putting the digit "0" back
 // where 0x00 bytes stand in one NUMERIC field of every record.
 
-#include <sys/stat.h>
-
 #include <cstdint>
 
 #include "driver/command_line.h"
@@ -13,6 +11,7 @@
 #include "unf/messages.h"
 #include "unf/record_stream.h"
 #include "unf/repair.h"
+#include "unf/system.h"
 
 namespace {
 
@@ -25,7 +24,10 @@ ProgressSpinner spinner;
 }  // namespace
 
 int main(int argc, char** argv) {
-  PrepareProcess();
+  if (!PrepareProcess(argc, argv)) {
+    EndRun(kExitFailure);
+  }
+  BufferConsole();
   const RunSettings settings = ReadCommandLine(argc, argv);
   // Echoed before the check, so that the values that fail it are shown too.
   ShowVerifying(settings.NumBytes, settings.Offset);
@@ -36,12 +38,11 @@ int main(int argc, char** argv) {
     TraceRepairByte(kRepairByte);
   }
 
-  struct stat source_info;
-  AttachSource(source, OpenSourceFile(settings.Sourcefile, source_info));
+  const FileHandle source_file = OpenSourceOrFail(settings.Sourcefile);
+  AttachSource(source, source_file);
   // The destination is emptied before a byte of the source is read.
-  RefuseSourceAsDest(settings.Destfile, source_info);
-  AttachDestination(dest, OpenDestFile(settings.Destfile), settings.Destfile,
-                    source);
+  AttachDestination(dest, OpenDestOrFail(settings.Destfile, source_file),
+                    settings.Destfile, source);
 
   // The record stream's trace and diagnostics come after the ticks before.
   before_console_write = [] { ReleaseTicks(spinner); };

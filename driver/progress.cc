@@ -4,6 +4,18 @@
 
 #include "driver/messages.h"
 
+namespace {
+
+// One flush every 64 KiB of spinner glyphs is cheap; the run also flushes
+// before each read of the source, which may wait, so the spinner stays live.
+char console_buffer[64 * 1024];
+
+}  // namespace
+
+void BufferConsole() {
+  std::setvbuf(stderr, console_buffer, _IOFBF, sizeof console_buffer);
+}
+
 void ReleaseTicks(ProgressSpinner& spinner) {
   ShowSpinnerTicks(spinner.position, spinner.held);
   spinner.position = static_cast<int>(

@@ -16,6 +16,10 @@ struct ProgressSpinner {
   std::uint64_t held = 0;  // ticks counted, not yet put out
 };
 
+// Gives standard error a large buffer, so that the spinner costs a write
+// per batch of records rather than one per record.
+void BufferConsole();
+
 inline void Tick(ProgressSpinner& spinner, std::uint64_t ticks = 1) {
   spinner.held += ticks;
 }

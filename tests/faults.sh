@@ -188,15 +188,17 @@ ordinal() {
     END { print found + 0 }' trace.log
 }
 
+# inject SYSCALL ORDINAL ERROR [DEST]: a run into DEST (out.unf) whose
+# ORDINAL-th call of SYSCALL fails with ERROR.
 inject() {
-  local call=$1 at=$2 error=$3
+  local call=$1 at=$2 error=$3 dest=${4:-out.unf}
   if ((at == 0)); then
     fail "a clean run makes no such $call call"
     return
   fi
   strace -qq -o /dev/null -e signal=none \
     -e inject="$call:error=$error:when=$at" \
-    "$mendrik" big.unf out.unf 10 8 >stdout 2>stderr
+    "$mendrik" big.unf "$dest" 10 8 >stdout 2>stderr
   rc=$?
 }
 
@@ -223,6 +225,15 @@ inject_cases() {
   begin "closing the destination fails"
   inject close "$(ordinal close dest 0)" EIO
   check 1 "$write_error" complete
+
+  # The destination is also compared with the source once it is open, before
+  # it is emptied, so a name that comes to mean the source after the check by
+  # name (hidden here by failing that lookup) is still refused.
+  strace -qq -o stat.log -e signal=none -e trace=newfstatat \
+    "$mendrik" big.unf big.unf 10 8 >/dev/null 2>&1
+  begin "destination found to be the source only once open"
+  inject newfstatat "$(awk '/^newfstatat\(AT_FDCWD, "big\.unf"/ { print NR; exit }' stat.log)" ENOENT big.unf
+  check 1 $'Destination File <big.unf> is the source file.\r\n' absent
 
   begin "writing the summary fails"
   inject write "$(ordinal write 1 1)" EIO

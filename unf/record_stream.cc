@@ -1,15 +1,13 @@
 #include "unf/record_stream.h"
 
-#include <unistd.h>
-
 #include <cassert>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
 #include "unf/messages.h"
 #include "unf/parse_decimal.h"
 #include "unf/repair.h"
+#include "unf/system.h"
 
 namespace {
 
@@ -28,24 +26,10 @@ constexpr std::size_t kCopySpanBytes = 32 * 1024;
 
 // ---- Writing ----
 
-// On failure, the bytes that did land are a prefix of `bytes`.
-bool WriteAll(int fd, const unsigned char* bytes, std::size_t count) {
-  while (count > 0) {
-    ssize_t put = write(fd, bytes, count);
-    if (put > 0) {
-      bytes += put;
-      count -= static_cast<std::size_t>(put);
-    } else if (put == 0 || errno != EINTR) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Each step returns false once a write failed; after that the destination
 // is written no more, so what it holds stays a clean prefix.
 bool FlushBuffer(DestStream& dest) {
-  if (!WriteAll(dest.fd, dest.buffer, dest.used)) {
+  if (!WriteBytes(dest.file, dest.buffer, dest.used)) {
     dest.failed = true;
     return false;
   }
@@ -73,7 +57,7 @@ bool EmitSpan(DestStream& dest) {
   if (!FlushBuffer(dest)) {
     return false;
   }
-  if (!WriteAll(dest.fd, bytes, count)) {
+  if (!WriteBytes(dest.file, bytes, count)) {
     dest.failed = true;
     return false;
   }
@@ -156,21 +140,17 @@ bool Refill(SourceStream& source) {
   if (source.before_read != nullptr) {
     source.before_read();
   }
-  for (;;) {
-    ssize_t got = read(source.fd, source.buffer + source.end,
-                       sizeof source.buffer - source.end);
-    if (got > 0) {
-      source.end += static_cast<std::size_t>(got);
-      return true;
-    }
-    if (got == 0) {
-      source.at_end = true;
-      return false;
-    }
-    if (errno != EINTR) {
-      FailReadSource();
-    }
+  const std::ptrdiff_t got = ReadBytes(source.file, source.buffer + source.end,
+                                       sizeof source.buffer - source.end);
+  if (got < 0) {
+    FailReadSource();
   }
+  if (got == 0) {
+    source.at_end = true;
+    return false;
+  }
+  source.end += static_cast<std::size_t>(got);
+  return true;
 }
 
 // The next byte of the source, or -1 at its end.
@@ -279,8 +259,8 @@ bool ReadCanonicalRecord(SourceStream& source, int32_t& length) {
 
 }  // namespace
 
-void AttachSource(SourceStream& source, int fd) {
-  source.fd = fd;
+void AttachSource(SourceStream& source, FileHandle file) {
+  source.file = file;
   source.next = source.end = source.keep = 0;
   source.record = source.image = 0;
   source.canonical_prefix = source.line_end_taken = false;
@@ -289,12 +269,12 @@ void AttachSource(SourceStream& source, int fd) {
   source.borrower = nullptr;
 }
 
-void AttachDestination(DestStream& dest, int fd, const char* path,
+void AttachDestination(DestStream& dest, FileHandle file, const char* path,
                        SourceStream& source) {
   if (!exit_hook_registered) {
     exit_hook_registered = std::atexit(WritePendingAtExit) == 0;
   }
-  dest.fd = fd;
+  dest.file = file;
   dest.path = path;
   dest.failed = false;
   dest.source = &source;
@@ -465,11 +445,10 @@ RecordTally RepairBufferedRecords(DestStream& dest, int32_t offset,
 }
 
 void CloseSource(SourceStream& source) {
-  // EINTR from close still leaves a descriptor we only read closed.
-  if (close(source.fd) != 0 && errno != EINTR) {
+  if (!CloseFile(source.file)) {
     FailReadSource();
   }
-  source.fd = -1;
+  source.file = kNoFile;
 }
 
 void CloseDestination(DestStream& dest) {
@@ -478,9 +457,9 @@ void CloseDestination(DestStream& dest) {
   if (!FlushBuffer(dest)) {
     FailWriteDest(dest.path);
   }
-  int closed = close(dest.fd);
-  dest.fd = -1;
-  if (closed != 0) {
+  const bool closed = CloseFile(dest.file);
+  dest.file = kNoFile;
+  if (!closed) {
     dest.failed = true;
     FailWriteDest(dest.path);
   }

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "unf/system.h"
+
 // A UNF file is records one after another, nothing before, between or after
 // them. The writer produces each record as:
 //
@@ -40,16 +42,16 @@ static_assert(kDestBufferBytes >=
 
 struct DestStream;
 
-// A buffered reader over the source's file descriptor. Works on pipes and
-// FIFOs as well as files.
+// A buffered reader over the source file. Works on pipes and FIFOs as well
+// as files.
 struct SourceStream {
-  int fd = -1;
+  FileHandle file = kNoFile;
   std::size_t next = 0;  // first unread byte of `buffer`
   std::size_t end = 0;   // one past the last byte read into `buffer`
   // First byte that must stay in the buffer when it is refilled: the start
   // of the record being read.
   std::size_t keep = 0;
-  bool at_end = false;  // read() reported the end; it is not asked again
+  bool at_end = false;  // a read reported the end; it is not asked again
   // Called before each read of the source, which may have to wait for it:
   // the caller puts its progress on the screen there, so that a person
   // watching a slow source sees every record that has come so far.
@@ -71,13 +73,13 @@ struct SourceStream {
   unsigned char buffer[kSourceBufferBytes];
 };
 
-// A buffered writer over the destination's file descriptor. Its output is
+// A buffered writer over the destination file. Its output is
 // what it has written, then `buffer[0, used)`, then the span of the
 // source's buffer that it has yet to write. A failed write ends the run at
 // once, so the destination never holds more than a clean prefix of the
 // correct output.
 struct DestStream {
-  int fd = -1;
+  FileHandle file = kNoFile;
   const char* path = nullptr;  // as typed, for the failure message
   bool failed = false;
   SourceStream* source = nullptr;  // whose records it writes
@@ -87,11 +89,11 @@ struct DestStream {
   unsigned char buffer[kDestBufferBytes];
 };
 
-void AttachSource(SourceStream& source, int fd);
+void AttachSource(SourceStream& source, FileHandle file);
 // `dest` writes the records read from `source`. From here until
 // CloseDestination, output still pending when the process ends (a failure
 // elsewhere ends it at once) is written out first, as a stdio stream would.
-void AttachDestination(DestStream& dest, int fd, const char* path,
+void AttachDestination(DestStream& dest, FileHandle file, const char* path,
                        SourceStream& source);
 
 // Reads the next record and sets `length`; its image is RecordImage(source).
