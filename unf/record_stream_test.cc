@@ -1,8 +1,8 @@
 #include "unf/record_stream.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -11,40 +11,12 @@
 #include <thread>
 
 #include "unf/repair.h"
+#include "unf/system.h"
+#include "unf/test_files.h"
 
 namespace {
 
 using namespace std::literals;
-
-// A real file holding `bytes`, with no path on disk.
-struct TempFile {
-  explicit TempFile(std::string_view bytes = {}) : file(std::tmpfile()) {
-    if (!bytes.empty()) {
-      std::fwrite(bytes.data(), 1, bytes.size(), file);
-      std::fflush(file);
-    }
-  }
-  ~TempFile() { std::fclose(file); }
-  // A descriptor of its own, read from the start, for a stream to close.
-  int Descriptor() const {
-    int fd = dup(fileno(file));
-    lseek(fd, 0, SEEK_SET);
-    return fd;
-  }
-  std::string Contents() const {
-    std::string bytes;
-    char chunk[4096];
-    for (off_t at = 0;;) {
-      ssize_t got = pread(fileno(file), chunk, sizeof chunk, at);
-      if (got <= 0) {
-        return bytes;
-      }
-      bytes.append(chunk, static_cast<std::size_t>(got));
-      at += got;
-    }
-  }
-  std::FILE* file;
-};
 
 struct CopyResult {
   std::string output;
@@ -60,12 +32,12 @@ struct Window {
 // The record loop as the tool runs it, repairing `window`. With `fast`,
 // RepairBufferedRecords takes what it can before each ReadRecord, as in a
 // run without trace; without it, every record takes the general path.
-CopyResult CopyFrom(int source_fd, bool fast, Window window = {}) {
+CopyResult CopyFrom(FileHandle source_file, bool fast, Window window = {}) {
   auto source = std::make_unique<SourceStream>();
   auto dest = std::make_unique<DestStream>();
   TempFile out;
-  AttachSource(*source, source_fd);
-  AttachDestination(*dest, out.Descriptor(), "out.unf", *source);
+  AttachSource(*source, source_file);
+  AttachDestination(*dest, out.Handle(), "out.unf", *source);
   CopyResult result;
   for (;;) {
     if (fast) {
@@ -98,7 +70,7 @@ CopyResult CopyFrom(int source_fd, bool fast, Window window = {}) {
 CopyResult Copy(std::string_view source, bool fast = false,
                 Window window = {}) {
   TempFile in(source);
-  return CopyFrom(in.Descriptor(), fast, window);
+  return CopyFrom(in.Handle(), fast, window);
 }
 
 struct CopyCase {
@@ -281,19 +253,19 @@ TEST(RecordStream, FastPathMatchesRecordByRecord) {
 // A pipe hands the reader pieces of any size; records must not care.
 TEST(RecordStream, PipeInSmallPieces) {
   const std::string dump = CanonicalDump();
-  int ends[2];
-  ASSERT_EQ(pipe(ends), 0);
+  FileHandle read_end, write_end;
+  ASSERT_TRUE(MakePipe(read_end, write_end));
   std::thread writer([&] {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(dump.data());
     for (std::size_t at = 0, piece = 0; at < dump.size(); at += piece) {
       piece = std::min<std::size_t>(1 + at % 9000, dump.size() - at);
-      if (write(ends[1], dump.data() + at, piece) !=
-          static_cast<ssize_t>(piece)) {
+      if (!WriteBytes(write_end, bytes + at, piece)) {
         break;
       }
     }
-    close(ends[1]);
+    CloseFile(write_end);
   });
-  const CopyResult result = CopyFrom(ends[0], true);
+  const CopyResult result = CopyFrom(read_end, true);
   writer.join();
   EXPECT_EQ(result.records, kDumpRecords);
   EXPECT_TRUE(result.output == dump);
@@ -302,7 +274,7 @@ TEST(RecordStream, PipeInSmallPieces) {
 TEST(RecordStream, ImageIsReadWhole) {
   TempFile in("5,ab\0cd\r\n"sv);
   auto source = std::make_unique<SourceStream>();
-  AttachSource(*source, in.Descriptor());
+  AttachSource(*source, in.Handle());
   int32_t length = -1;
   ASSERT_TRUE(ReadRecord(*source, false, length));
   EXPECT_EQ(length, 5);
