@@ -1,4 +1,5 @@
 # Runs one whole-program case: cmake -DMENDRIK=... -DCASE_DIR=... -DWORK_DIR=...
+# [-DEMULATOR=...], the last to run a cross-compiled MENDRIK (under Wine).
 #
 # A case folder holds:
 #   args          the arguments, one a line (input.unf and output.unf name the
@@ -18,7 +19,7 @@ if(EXISTS ${CASE_DIR}/args)
   file(STRINGS ${CASE_DIR}/args args)
 endif()
 
-execute_process(COMMAND ${MENDRIK} ${args}
+execute_process(COMMAND ${EMULATOR} ${MENDRIK} ${args}
                 WORKING_DIRECTORY ${WORK_DIR}
                 INPUT_FILE /dev/null
                 OUTPUT_FILE ${WORK_DIR}/actual.stdout

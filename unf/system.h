@@ -36,8 +36,9 @@ enum class DestOpen {
 // is the file open as `source` under any name or link, in which case
 // nothing is created, emptied or changed. The file's identity is compared
 // after it is opened and before it is emptied, so a name that changes
-// meanwhile cannot slip by; it is compared by name first as well, so that
-// a source that cannot be opened for writing is still found out.
+// meanwhile cannot slip by; it is also compared by name (before the open on
+// POSIX systems, after a failed one on Windows), so that a source that
+// cannot be opened for writing is still found out.
 DestOpen OpenDestFile(const char* path, FileHandle source, FileHandle& dest);
 
 // Reads up to `count` bytes. Returns how many arrived, 0 at the end of the

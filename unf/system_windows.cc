@@ -98,13 +98,30 @@ HANDLE OpenForWriting(const std::wstring& name) {
 
 // A closed standard handle becomes the null device, so that what is written
 // there goes nowhere instead of failing the run.
-bool ReplaceClosedStandardHandle(DWORD which, std::FILE* stream,
-                                 const char* mode) {
+bool ReplaceClosedStandardHandle(DWORD which, std::FILE* stream, int fd) {
   HANDLE handle = GetStdHandle(which);
   if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
     return true;
   }
-  return std::freopen("NUL", mode, stream) != nullptr;
+  HANDLE null_device = CreateFileW(
+      L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (null_device == INVALID_HANDLE_VALUE ||
+      !SetStdHandle(which, null_device)) {
+    return false;
+  }
+  // The C library's descriptor too, which its stream writes through.
+  const int null_fd =
+      _open_osfhandle(reinterpret_cast<std::intptr_t>(null_device), _O_BINARY);
+  if (null_fd < 0 || (null_fd != fd && _dup2(null_fd, fd) != 0)) {
+    return false;
+  }
+  // A stream that had no handle at start is left on descriptor -2, where
+  // every write fails; freopen cannot mend it, so point it at `fd` here.
+  if (_fileno(stream) < 0) {
+    stream->_file = fd;
+  }
+  return true;
 }
 
 }  // namespace
@@ -112,9 +129,9 @@ bool ReplaceClosedStandardHandle(DWORD which, std::FILE* stream,
 bool PrepareProcess(int& argc, char**& argv) {
   // A missing disk or a bad device is an error to report, not a dialog box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-  if (!ReplaceClosedStandardHandle(STD_INPUT_HANDLE, stdin, "rb") ||
-      !ReplaceClosedStandardHandle(STD_OUTPUT_HANDLE, stdout, "wb") ||
-      !ReplaceClosedStandardHandle(STD_ERROR_HANDLE, stderr, "wb")) {
+  if (!ReplaceClosedStandardHandle(STD_INPUT_HANDLE, stdin, 0) ||
+      !ReplaceClosedStandardHandle(STD_OUTPUT_HANDLE, stdout, 1) ||
+      !ReplaceClosedStandardHandle(STD_ERROR_HANDLE, stderr, 2)) {
     return false;
   }
   // The C library would turn every "\n" into "\r\n", and each "\r\n" of the
@@ -157,12 +174,13 @@ DestOpen OpenDestFile(const char* path, FileHandle source, FileHandle& dest) {
   const std::wstring name = WideOf(path);
   BY_HANDLE_FILE_INFORMATION source_info, info;
   const bool source_known = IdentityOf(HandleOf(source), source_info);
-  if (source_known && NamesFile(name, source_info)) {
-    return DestOpen::SameFile;
-  }
   HANDLE handle = OpenForWriting(name);
   if (handle == INVALID_HANDLE_VALUE) {
-    return DestOpen::Failed;
+    // A source that nobody may write, named as the destination, is still
+    // the source. Looked up only now: opening a named pipe, even just to
+    // look, takes its one connection.
+    return source_known && NamesFile(name, source_info) ? DestOpen::SameFile
+                                                        : DestOpen::Failed;
   }
   DestOpen result = DestOpen::Opened;
   if (GetFileType(handle) == FILE_TYPE_DISK) {
