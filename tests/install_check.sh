@@ -3,9 +3,10 @@
 # binary on the sample; lints the man page; builds the .deb, checks what it
 # holds and that Debian's lintian finds nothing to warn of, rebuilds it from
 # a copy of the tree in another folder and checks that the two packages are
-# the same bytes; installs it with dpkg and removes it again (the last two as
-# root only). Run from the source tree after `cmake --workflow --preset
-# release`; needs lintian.
+# the same bytes; does the same for the Windows zip if build/windows exists;
+# installs the .deb with dpkg and removes it again (the last two as root
+# only). Run from the source tree after `cmake --workflow --preset release`
+# (and `--preset windows`); needs lintian, and unzip for the zip.
 set -euo pipefail
 export LC_ALL=C
 cd "$(dirname "$0")/.."
@@ -65,6 +66,32 @@ tar -c --exclude=./build --exclude=./.git . | tar -x -C "$work/again"
   cd build/release && cpack -G DEB >/dev/null)
 cmp "$deb" "$work/again/$deb" || fail "two builds of the tree give different packages"
 echo "reproducible: $deb is the same bytes when built in $work/again"
+
+# The Windows zip, where the windows build exists: what it holds, a program
+# that needs no DLL beyond Windows' own, and the same bytes from another
+# folder.
+if [[ -d build/windows ]]; then
+  (cd build/windows && cpack -G ZIP >/dev/null)
+  zip=build/windows/mendrik-$version-win64.zip
+  [[ -f $zip ]] || fail "no $zip"
+  listing=$(unzip -Z1 "$zip")
+  for file in mendrik.exe mendrik.html README.md LICENSE NEWS.md; do
+    grep -qx "mendrik-$version-win64/$file" <<<"$listing" || fail "no $file in $zip"
+  done
+  unzip -p "$zip" "mendrik-$version-win64/mendrik.html" | grep -q "mendrik $version" ||
+    fail "the manual in $zip does not show $version"
+  dlls=$(x86_64-w64-mingw32-objdump -p build/windows/mendrik.exe |
+    sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+  [[ $dlls == "kernel32.dll msvcrt.dll shell32.dll " ]] ||
+    fail "mendrik.exe needs DLLs Windows does not have: $dlls"
+  echo "$zip holds:"
+  echo "$listing"
+  (cd "$work/again" && cmake --preset windows -DBUILD_TESTING=OFF >/dev/null &&
+    cmake --build --preset windows >/dev/null &&
+    cd build/windows && cpack -G ZIP >/dev/null)
+  cmp "$zip" "$work/again/$zip" || fail "two builds of the tree give different zips"
+  echo "reproducible: $zip is the same bytes when built in $work/again"
+fi
 
 if [[ $(id -u) == 0 ]] && ! dpkg-query -W mendrik >/dev/null 2>&1; then
   dpkg -i "$deb" >/dev/null
