@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
       break;
     }
   }
+  FailOnSourceFault(source);
   CloseSource(source);
   CloseDestination(dest);
 

@@ -9,7 +9,7 @@
 //    counts the same records as the record-by-record path.
 // The first three input bytes choose the window and the trace; the rest is
 // the source. Reader faults (a bad prefix, a cut image) end the first pass
-// early, as they end a run.
+// early, as they end a run; the reader notes them and stops.
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -124,9 +124,10 @@ std::string Copy(const std::string& input, int32_t offset, int32_t num_bytes,
       }
     }
   } catch (const RunEnded& ended) {
-    Require(ended.status == kExitFailure, "reader faults end with status 1");
+    Require(ended.status == kExitFailure, "write faults end with status 1");
     faulted = true;
   }
+  faulted = faulted || source.fault != SourceFault::None;
   CloseSource(source);
   CloseDestination(dest);
   std::string output = Contents(out_fd);

@@ -3,29 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "unf/layout.h"
 #include "unf/system.h"
-
-// A UNF file is records one after another, nothing before, between or after
-// them. The writer produces each record as:
-//
-//   length text  1 to 5 decimal digits, no sign, no leading zeros ("0" for an
-//                empty image), at most MaxRecordBytes
-//   comma        0x2C
-//   image        `length` bytes of any value, 0x00, commas, CR and LF included
-//   line end     0x0D 0x0A
-//
-// Only the length frames an image. The reader is lenient where producers are
-// sloppy: see ReadRecord and SkipLineEnd.
-inline constexpr int32_t MaxRecordBytes = 57000;
-// Length text and the comma that ends it; a comma later than this is an error.
-inline constexpr int kMaxPrefixBytes = 8;
-// SkipLineEnd gives up after this many bytes without a line feed.
-inline constexpr int kMaxLineEndBytes = 4;
-// What the writer puts around an image: the length's digits (at most five,
-// for 0..MaxRecordBytes) and a comma before it, CR LF after it.
-inline constexpr int kMaxLengthDigits = 5;
-inline constexpr int kMaxWrittenPrefixBytes = kMaxLengthDigits + 1;
-inline constexpr int kLineEndBytes = 2;
 
 // The reader's buffer holds whole records, so that a record image can be
 // repaired where it was read and, when its prefix and line end are already
@@ -41,6 +20,17 @@ static_assert(kDestBufferBytes >=
               kMaxWrittenPrefixBytes + MaxRecordBytes + kLineEndBytes);
 
 struct DestStream;
+
+// What stopped the reader before the end of the source. The reader notes it
+// where it is met and from then on gives the end of data; what it means is
+// the caller's to decide.
+enum class SourceFault {
+  None,
+  BadPrefix,   // no comma among kMaxPrefixBytes bytes, or a length outside
+               // 0..MaxRecordBytes
+  ShortImage,  // the source ends inside a record image
+  ReadFailed,  // a read of the source failed
+};
 
 // A buffered reader over the source file. Works on pipes and FIFOs as well
 // as files.
@@ -67,11 +57,29 @@ struct SourceStream {
   // Taking it early keeps the step to the next record short.
   bool line_end_taken = false;
 
+  // What SkipLineEnd discarded, or ReadRecord took, was exactly CR LF.
+  bool line_end_canonical = false;
+
+  SourceFault fault = SourceFault::None;
+  // For BadPrefix: the prefix bytes as read, zero-terminated.
+  char fault_prefix[kMaxPrefixBytes + 1] = {};
+  // Bytes of a length prefix that the end of the source cut short, dropped
+  // as the end of data (an end-of-file mark, say).
+  int dropped_prefix_bytes = 0;
+  // Where buffer[0] lies in the source.
+  std::uint64_t buffer_offset = 0;
+
   // A writer whose pending output still lies in `buffer`; it is given the
   // chance to write it out before the buffer's bytes move.
   DestStream* borrower = nullptr;
   unsigned char buffer[kSourceBufferBytes];
 };
+
+// Where in the source the record being read, or the one the reader stopped
+// at, starts: the first byte of its length prefix.
+inline std::uint64_t RecordOffset(const SourceStream& source) {
+  return source.buffer_offset + source.keep;
+}
 
 // A buffered writer over the destination file. Its output is
 // what it has written, then `buffer[0, used)`, then the span of the
@@ -98,11 +106,14 @@ void AttachDestination(DestStream& dest, FileHandle file, const char* path,
 
 // Reads the next record and sets `length`; its image is RecordImage(source).
 // Returns false at the end of data: the end of the source met anywhere in a
-// length prefix, whose bytes are then dropped. Ends the run on a prefix
-// without a comma among its first kMaxPrefixBytes bytes, on a length outside
-// 0..MaxRecordBytes, on an image cut short and on a failed read. With
-// `debug_trace`, every prefix byte read and the converted length are traced.
+// length prefix, whose bytes are then dropped, or a fault, which is noted in
+// `source.fault`. With `debug_trace`, every prefix byte read and the
+// converted length are traced.
 bool ReadRecord(SourceStream& source, bool debug_trace, int32_t& length);
+
+// Ends the run with the message and status of the fault the reader met, if
+// it met one.
+void FailOnSourceFault(const SourceStream& source);
 
 // The current record's image, to be repaired in place before it is written.
 inline unsigned char* RecordImage(SourceStream& source) {
@@ -114,8 +125,9 @@ inline unsigned char* RecordImage(SourceStream& source) {
 void WriteRecord(DestStream& dest, int32_t length);
 
 // Discards what follows an image, up to and including a line feed, at most
-// kMaxLineEndBytes bytes; returns true if the end of the source was met. A
-// longer line end leaves its rest to the next length prefix.
+// kMaxLineEndBytes bytes; returns true if the end of the source was met (or
+// a fault, noted in `source.fault`). A longer line end leaves its rest to
+// the next length prefix.
 bool SkipLineEnd(SourceStream& source);
 
 struct RecordTally {

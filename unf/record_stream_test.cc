@@ -271,6 +271,71 @@ TEST(RecordStream, PipeInSmallPieces) {
   EXPECT_TRUE(result.output == dump);
 }
 
+// Where the reader stops, it says why and where, for a caller that goes on:
+// the record's number and the source offset of its length text, even after
+// the buffer has moved on many times.
+TEST(RecordStream, ReaderNotesWhereAndWhyItStopped) {
+  const std::string long_dump = CanonicalDump();
+  const struct {
+    const char* name;
+    std::string source;
+    SourceFault fault;
+    int records;  // read before the stop
+    std::uint64_t offset;
+    const char* prefix;  // for BadPrefix
+    int dropped;
+  } kCases[] = {
+      {"clean end", "1,a\r\n", SourceFault::None, 1, 5, "", 0},
+      {"stray end-of-file mark", "1,a\r\n\x1a", SourceFault::None, 1, 5, "",
+       1},
+      {"no comma", "1,a\r\n12345678,b", SourceFault::BadPrefix, 1, 5,
+       "12345678", 0},
+      {"length past the limit", "1,a\r\n57001,b", SourceFault::BadPrefix, 1, 5,
+       "57001,", 0},
+      {"negative length", "1,a\n-1,b", SourceFault::BadPrefix, 1, 4, "-1,", 0},
+      {"image cut short", "1,a\r\n5,ab", SourceFault::ShortImage, 1, 5, "", 0},
+      {"bad prefix after many buffers", long_dump + "xxxxxxxxx",
+       SourceFault::BadPrefix, kDumpRecords, long_dump.size(), "xxxxxxxx", 0},
+  };
+  for (const auto& c : kCases) {
+    TempFile in(c.source);
+    auto source = std::make_unique<SourceStream>();
+    AttachSource(*source, in.Handle());
+    int records = 0;
+    int32_t length;
+    while (ReadRecord(*source, false, length)) {
+      ++records;
+      if (SkipLineEnd(*source)) {
+        break;
+      }
+    }
+    EXPECT_EQ(source->fault, c.fault) << c.name;
+    EXPECT_EQ(records, c.records) << c.name;
+    EXPECT_EQ(RecordOffset(*source), c.offset) << c.name;
+    EXPECT_STREQ(source->fault_prefix, c.prefix) << c.name;
+    EXPECT_EQ(source->dropped_prefix_bytes, c.dropped) << c.name;
+    CloseSource(*source);
+  }
+}
+
+// Which line ends were not CR LF, whether taken with the image or skipped.
+TEST(RecordStream, LineEndsAreTold) {
+  TempFile in("1,a\r\n1,b\n1,c\r\r\n1,dXY\r\n1,e"sv);
+  auto source = std::make_unique<SourceStream>();
+  AttachSource(*source, in.Handle());
+  std::string canonical;
+  int32_t length;
+  while (ReadRecord(*source, false, length)) {
+    const bool ended = SkipLineEnd(*source);
+    canonical += source->line_end_canonical ? 'y' : 'n';
+    if (ended) {
+      break;
+    }
+  }
+  EXPECT_EQ(canonical, "ynnnn");
+  CloseSource(*source);
+}
+
 TEST(RecordStream, ImageIsReadWhole) {
   TempFile in("5,ab\0cd\r\n"sv);
   auto source = std::make_unique<SourceStream>();
