@@ -1,10 +1,7 @@
 #include "driver/command_line.h"
 
-#include <cstdint>
-
 #include "driver/messages.h"
 #include "unf/parse_decimal.h"
-#include "unf/record_stream.h"
 
 namespace {
 
@@ -34,10 +31,4 @@ RunSettings ReadCommandLine(int argc, char** argv) {
   settings.Offset = ParseDecimal(argv[3]);
   settings.NumBytes = ParseDecimal(argv[4]);
   return settings;
-}
-
-bool WindowFits(const RunSettings& settings) {
-  const int64_t field_end = int64_t{settings.Offset} + settings.NumBytes;
-  return settings.Offset >= 0 && settings.Offset <= MaxRecordBytes &&
-         settings.NumBytes >= 0 && field_end <= MaxRecordBytes;
 }

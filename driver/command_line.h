@@ -15,7 +15,3 @@ struct RunSettings {
 // Only arguments after the fourth are switches; each debug switch turns the
 // trace on and is announced, the rest are ignored.
 RunSettings ReadCommandLine(int argc, char** argv);
-
-// Whether the repair window fits the largest record: 0 <= Offset, 0 <= NumBytes
-// and Offset + NumBytes <= MaxRecordBytes, the sum taken without wrap-around.
-bool WindowFits(const RunSettings& settings);

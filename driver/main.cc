@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   const RunSettings settings = ReadCommandLine(argc, argv);
   // Echoed before the check, so that the values that fail it are shown too.
   ShowVerifying(settings.NumBytes, settings.Offset);
-  if (!WindowFits(settings)) {
+  if (!WindowFits(settings.Offset, settings.NumBytes)) {
     FailRange();
   }
   if (settings.DebugTrace) {

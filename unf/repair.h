@@ -3,10 +3,21 @@
 #include <cstdint>
 #include <cstring>
 
+#include "unf/layout.h"
+
 // What ActiveX controls should have written in a NUMERIC field instead of 0x00.
 inline constexpr unsigned char kRepairByte = 0x30;
 
 enum class RecordOutcome { Updated, Rejected };
+
+// Whether the window [offset, offset + num_bytes) fits the largest record:
+// 0 <= offset, 0 <= num_bytes and offset + num_bytes <= MaxRecordBytes, the
+// sum taken without wrap-around. RepairRecord takes only such windows.
+inline bool WindowFits(int32_t offset, int32_t num_bytes) {
+  const int64_t field_end = int64_t{offset} + num_bytes;
+  return offset >= 0 && offset <= MaxRecordBytes && num_bytes >= 0 &&
+         field_end <= MaxRecordBytes;
+}
 
 namespace repair_detail {
 

@@ -41,6 +41,15 @@ enum class DestOpen {
 // cannot be opened for writing is still found out.
 DestOpen OpenDestFile(const char* path, FileHandle source, FileHandle& dest);
 
+// Standard input, to read a source from.
+FileHandle StandardInput();
+
+// The size of a regular file, or -1 for anything else (a pipe, a device).
+std::int64_t FileSize(FileHandle file);
+
+// Whether standard error is a terminal, where a person watches.
+bool StandardErrorIsTerminal();
+
 // Reads up to `count` bytes. Returns how many arrived, 0 at the end of the
 // file (or of a pipe whose writer has gone), -1 on failure.
 std::ptrdiff_t ReadBytes(FileHandle file, unsigned char* bytes,

@@ -75,6 +75,18 @@ DestOpen OpenDestFile(const char* path, FileHandle source, FileHandle& dest) {
   return result;
 }
 
+FileHandle StandardInput() { return STDIN_FILENO; }
+
+std::int64_t FileSize(FileHandle file) {
+  struct stat info;
+  if (fstat(Descriptor(file), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return -1;
+  }
+  return info.st_size;
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
 std::ptrdiff_t ReadBytes(FileHandle file, unsigned char* bytes,
                          std::size_t count) {
   for (;;) {

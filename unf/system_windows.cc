@@ -200,6 +200,19 @@ DestOpen OpenDestFile(const char* path, FileHandle source, FileHandle& dest) {
   return result;
 }
 
+FileHandle StandardInput() { return FileOf(GetStdHandle(STD_INPUT_HANDLE)); }
+
+std::int64_t FileSize(FileHandle file) {
+  LARGE_INTEGER size;
+  if (GetFileType(HandleOf(file)) != FILE_TYPE_DISK ||
+      !GetFileSizeEx(HandleOf(file), &size)) {
+    return -1;
+  }
+  return size.QuadPart;
+}
+
+bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
 std::ptrdiff_t ReadBytes(FileHandle file, unsigned char* bytes,
                          std::size_t count) {
   const DWORD want =
