@@ -31,6 +31,7 @@ void FlushBatch(Census& census) {
   }
   const unsigned char* starts = BatchRow(census, kBatchNulStarts);
   for (std::size_t at = 0; at < positions; ++at) {
+    census.nul_starts[at] += starts[at];
     census.nul_runs[at] += starts[at];
   }
   for (int row = 0; row < kBatchRows; ++row) {
@@ -137,9 +138,10 @@ std::uint64_t FirstNuls(std::uint64_t nul, std::uint64_t digit, bool& carried) {
 // record with several 0x00 bytes in one field is one damaged record. A
 // 0x00 is such a first when the last byte before it that is not a digit is
 // not a 0x00 either. CountKinds counted the starts of runs of 0x00
-// instead; this moves the record's counts from those to the firsts, eight
-// bytes at a time.
-void CorrectNulRuns(unsigned char* starts, const unsigned char* image,
+// instead, which the batch adds to `runs` as well; this moves the record's
+// counts from those to the firsts, eight bytes at a time. The counts are
+// modulo 2^64, so a count taken back before the batch adds it is no harm.
+void CorrectNulRuns(std::uint64_t* runs, const unsigned char* image,
                     int32_t length) {
   bool carried = false;
   std::uint64_t nul_before = 0;  // the high bit of byte 0: 0x00 before it
@@ -155,10 +157,10 @@ void CorrectNulRuns(unsigned char* starts, const unsigned char* image,
     }
     const std::uint64_t firsts = FirstNuls(nul, DigitBytes(word), carried);
     for (std::uint64_t bits = firsts & ~counted; bits != 0; bits &= bits - 1) {
-      ++starts[base + __builtin_ctzll(bits) / 8];
+      ++runs[base + __builtin_ctzll(bits) / 8];
     }
     for (std::uint64_t bits = counted & ~firsts; bits != 0; bits &= bits - 1) {
-      --starts[base + __builtin_ctzll(bits) / 8];
+      --runs[base + __builtin_ctzll(bits) / 8];
     }
   }
 }
@@ -195,6 +197,7 @@ void StartCensus(Census& census, const WindowTally* window) {
   census.lengths.assign(MaxRecordBytes + 1, 0);
   census.classes.assign(std::size_t{MaxRecordBytes} * kByteClasses, 0);
   census.batch.assign(std::size_t{MaxRecordBytes} * kBatchRows, 0);
+  census.nul_starts.assign(MaxRecordBytes, 0);
   census.nul_runs.assign(MaxRecordBytes, 0);
   census.has_window = window != nullptr;
   if (window != nullptr) {
@@ -213,7 +216,7 @@ void CountRecord(Census& census, const unsigned char* image, int32_t length) {
     // A 0x00 after a digit, as in "1\0\0" or "\0" "1\0": the batch took
     // each run of 0x00 for a run of its own, so put this record's runs of
     // digits and 0x00 right.
-    CorrectNulRuns(BatchRow(census, kBatchNulStarts), image, length);
+    CorrectNulRuns(census.nul_runs.data(), image, length);
   }
   if (length > census.batch_longest) {
     census.batch_longest = length;

@@ -60,6 +60,8 @@ struct Census {
   // Records whose run of digits and 0x00 bytes has its first 0x00 at each
   // position: a record counts once for each such run.
   std::vector<std::uint64_t> nul_runs;
+  // Records with a 0x00 at each position and none right before it.
+  std::vector<std::uint64_t> nul_starts;
 
   bool has_window = false;
   WindowTally window;
@@ -80,10 +82,10 @@ void StartCensus(Census& census, const WindowTally* window);
 // image, the comma that ends the record's length prefix, is read too.
 void CountRecord(Census& census, const unsigned char* image, int32_t length);
 
-// Moves the counts that a record's runs of 0x00 bytes added to `starts`,
-// one at each first 0x00 of such a run, to the first 0x00 of each run of
-// digits and 0x00 bytes instead. Part of CountRecord.
-void CorrectNulRuns(unsigned char* starts, const unsigned char* image,
+// Moves the counts that a record's runs of 0x00 bytes add to `runs`, one at
+// each first 0x00 of such a run, to the first 0x00 of each run of digits
+// and 0x00 bytes instead. Part of CountRecord.
+void CorrectNulRuns(std::uint64_t* runs, const unsigned char* image,
                     int32_t length);
 
 // Completes the counts after the last record.

@@ -69,6 +69,13 @@ Findings FindFields(const Census& census) {
       field.nul_bytes += at[index].count[kNul];
       field.records += census.nul_runs[index];
     }
+    // A record whose run of 0x00 began right before the field, in a byte
+    // that is data, has its first 0x00 outside: count it by its 0x00 at the
+    // field's first position that follows another.
+    if (begin > 0) {
+      const auto first = static_cast<std::size_t>(begin);
+      field.records += at[first].count[kNul] - census.nul_starts[first];
+    }
     if (field.nul_bytes > 0) {
       findings.damaged.push_back(field);
       for (int32_t q = begin; q < end; ++q) {

@@ -80,6 +80,17 @@ const FieldCase kFieldCases[] = {
       "A10020B"sv},
      {{1, 5, 1, 3}},
      "A9!!9!A"},
+    {"a 0x00 of data right before a damaged field",
+     {"A\0\0"
+      "1B"sv,
+      "A\x05\0"
+      "2B"sv,
+      "A\0"
+      "03B"sv,
+      "A\x07"
+      "04B"sv},
+     {{2, 2, 2, 2}},
+     "A?!9A"},
     {"two damaged fields",
      {"\0"
       "1A\0"

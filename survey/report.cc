@@ -57,8 +57,11 @@ std::string ShellWord(const std::string& text) {
 
 std::string RepairCommand(const char* source, int32_t offset,
                           int32_t num_bytes) {
-  return "mendrik " + ShellWord(source) + " FIXED.UNF " +
-         std::to_string(offset) + " " + std::to_string(num_bytes);
+  // mendrik reads a file by its name; a dump on standard input has none.
+  const std::string name =
+      std::string(source) == "-" ? "SOURCE.UNF" : ShellWord(source);
+  return "mendrik " + name + " FIXED.UNF " + std::to_string(offset) + " " +
+         std::to_string(num_bytes);
 }
 
 const char* EndKind(DumpEnd end) {

@@ -1,10 +1,12 @@
-# Runs one whole-program case: cmake -DMENDRIK=... -DCASE_DIR=... -DWORK_DIR=...
+# Runs one whole-program case of mendrik or mendrik-survey (named by
+# MENDRIK): cmake -DMENDRIK=... -DCASE_DIR=... -DWORK_DIR=...
 # [-DEMULATOR=...], the last to run a cross-compiled MENDRIK (under Wine).
 #
 # A case folder holds:
 #   args          the arguments, one a line (input.unf and output.unf name the
 #                 files inside the work folder)
 #   input.unf     the source, copied in first (optional)
+#   stdin.unf     standard input (optional; else none)
 #   stdout, stderr, status    what the run must print and return, exactly
 #   expected.unf  what output.unf must hold; without it, no output.unf may exist
 # The source must come out of every run byte for byte as it went in.
@@ -19,9 +21,13 @@ if(EXISTS ${CASE_DIR}/args)
   file(STRINGS ${CASE_DIR}/args args)
 endif()
 
+set(input /dev/null)
+if(EXISTS ${CASE_DIR}/stdin.unf)
+  set(input ${CASE_DIR}/stdin.unf)
+endif()
 execute_process(COMMAND ${EMULATOR} ${MENDRIK} ${args}
                 WORKING_DIRECTORY ${WORK_DIR}
-                INPUT_FILE /dev/null
+                INPUT_FILE ${input}
                 OUTPUT_FILE ${WORK_DIR}/actual.stdout
                 ERROR_FILE ${WORK_DIR}/actual.stderr
                 RESULT_VARIABLE status)
