@@ -23,7 +23,8 @@ fi
 export SOURCE_DATE_EPOCH
 
 cmake --install build/release --prefix "$work/prefix" >/dev/null
-for file in share/man/man1/mendrik.1.gz share/doc/mendrik/copyright \
+for file in bin/mendrik-survey share/man/man1/mendrik.1.gz \
+  share/man/man1/mendrik-survey.1.gz share/doc/mendrik/copyright \
   share/doc/mendrik/changelog.gz; do
   [[ -f $work/prefix/$file ]] || fail "$file not installed"
 done
@@ -35,17 +36,33 @@ cmp -s "$work/fixed.unf" examples/sample-fixed.unf || fail "wrong output on the 
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/release/CMakeCache.txt)
 [[ -n $version ]] || fail "no version in the release build"
-man_title=$(zcat "$work/prefix/share/man/man1/mendrik.1.gz" | head -n 1)
-[[ $man_title == *"\"mendrik $version\""* ]] ||
-  fail "the man page's title line does not show $version: $man_title"
-lint=$(groff -man -ww -z build/release/mendrik.1 2>&1)
-[[ -z $lint ]] || fail "man page warnings: $lint"
+for page in mendrik mendrik-survey; do
+  man_title=$(zcat "$work/prefix/share/man/man1/$page.1.gz" | head -n 1)
+  [[ $man_title == *"\"mendrik $version\""* ]] ||
+    fail "$page.1's title line does not show $version: $man_title"
+  lint=$(groff -man -ww -z build/release/$page.1 2>&1)
+  [[ -z $lint ]] || fail "$page.1 warnings: $lint"
+done
+[[ $("$work/prefix/bin/mendrik-survey" --version) == "mendrik-survey $version" ]] ||
+  fail "mendrik-survey --version does not show $version"
+status=0
+"$work/prefix/bin/mendrik-survey" examples/survey.unf >"$work/survey" 2>&1 || status=$?
+[[ $status == 1 ]] && grep -q 'mendrik examples/survey.unf FIXED.UNF 41 9' "$work/survey" ||
+  fail "installed mendrik-survey on the sample: $(cat "$work/survey")"
+# The README shows that survey; it must be what the program prints.
+awk '/^    \$ build\/release\/mendrik-survey examples\/survey.unf$/ { on = 1; next }
+     on && /^    / { sub(/^    /, ""); print; next }
+     on && /^$/ { print; next }
+     on { exit }' README.md | sed -e :a -e '/^\n*$/{$d;N;ba' -e '}' >"$work/readme-survey"
+cmp -s "$work/survey" "$work/readme-survey" ||
+  fail "README's survey of examples/survey.unf is not what mendrik-survey prints: $(diff "$work/readme-survey" "$work/survey")"
 
 (cd build/release && cpack -G DEB >/dev/null)
 deb=build/release/mendrik_${version}_amd64.deb
 [[ -f $deb ]] || fail "no $deb"
 contents=$(dpkg-deb -c "$deb")
-for file in usr/bin/mendrik usr/share/man/man1/mendrik.1.gz \
+for file in usr/bin/mendrik usr/bin/mendrik-survey \
+  usr/share/man/man1/mendrik.1.gz usr/share/man/man1/mendrik-survey.1.gz \
   usr/share/doc/mendrik/copyright usr/share/doc/mendrik/changelog.gz; do
   grep -q " ./$file\$" <<<"$contents" || fail "no $file in $deb"
 done
@@ -75,15 +92,18 @@ if [[ -d build/windows ]]; then
   zip=build/windows/mendrik-$version-win64.zip
   [[ -f $zip ]] || fail "no $zip"
   listing=$(unzip -Z1 "$zip")
-  for file in mendrik.exe mendrik.html README.md LICENSE NEWS.md; do
+  for file in mendrik.exe mendrik-survey.exe mendrik.html mendrik-survey.html \
+    README.md LICENSE NEWS.md; do
     grep -qx "mendrik-$version-win64/$file" <<<"$listing" || fail "no $file in $zip"
   done
   unzip -p "$zip" "mendrik-$version-win64/mendrik.html" | grep -q "mendrik $version" ||
     fail "the manual in $zip does not show $version"
-  dlls=$(x86_64-w64-mingw32-objdump -p build/windows/mendrik.exe |
-    sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
-  [[ $dlls == "kernel32.dll msvcrt.dll shell32.dll " ]] ||
-    fail "mendrik.exe needs DLLs Windows does not have: $dlls"
+  for program in mendrik mendrik-survey; do
+    dlls=$(x86_64-w64-mingw32-objdump -p build/windows/$program.exe |
+      sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')
+    [[ $dlls == "kernel32.dll msvcrt.dll shell32.dll " ]] ||
+      fail "$program.exe needs DLLs Windows does not have: $dlls"
+  done
   echo "$zip holds:"
   echo "$listing"
   (cd "$work/again" && cmake --preset windows -DBUILD_TESTING=OFF >/dev/null &&
@@ -99,7 +119,8 @@ if [[ $(id -u) == 0 ]] && ! dpkg-query -W mendrik >/dev/null 2>&1; then
     fail "packaged binary failed"
   cmp -s "$work/fixed-deb.unf" examples/sample-fixed.unf || fail "packaged binary's output"
   dpkg -r mendrik >/dev/null
-  [[ ! -e /usr/bin/mendrik && ! -e /usr/share/man/man1/mendrik.1.gz ]] ||
+  [[ ! -e /usr/bin/mendrik && ! -e /usr/bin/mendrik-survey &&
+    ! -e /usr/share/man/man1/mendrik.1.gz ]] ||
     fail "dpkg -r left files behind"
 fi
 echo "install check passed"
