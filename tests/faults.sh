@@ -140,6 +140,11 @@ files_cases() {
   [[ $rc == 0 ]] || fail "status $rc"
   cmp -s out.unf reference.unf || fail "console text reached out.unf"
 
+  begin "an existing destination longer than the output is emptied first"
+  head -c 6000000 /dev/zero | tr '\0' x >out.unf
+  run big.unf out.unf 10 8
+  check 0 "" complete
+
   begin "source is a FIFO"
   mkfifo source_fifo
   cat big.unf >source_fifo &
