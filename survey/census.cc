@@ -1,5 +1,9 @@
 #include "survey/census.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,14 +14,20 @@ namespace {
 
 // A batch's byte counters hold up to this many records.
 constexpr int kBatchRecords = 255;
-// Rows of the batch: the kinds but kOther (what the others leave), then the
-// 0x00 bytes that follow a byte other than 0x00.
+// Rows of the batch: the kinds but kOther (what the others leave); the
+// 0x00 bytes that are the first of their run of digits and 0x00; and those
+// that follow another 0x00.
 constexpr int kBatchKinds = kOther;
-constexpr int kBatchNulStarts = kBatchKinds;
-constexpr int kBatchRows = kBatchKinds + 1;
+constexpr int kBatchRunFirsts = kBatchKinds;
+constexpr int kBatchNulPairs = kBatchKinds + 1;
+constexpr int kBatchRows = kBatchKinds + 2;
+// Sixteen bytes are counted at once; a row has room for the last sixteen
+// to run past the longest record.
+constexpr int kLanes = 16;
+constexpr std::size_t kRowBytes = MaxRecordBytes + kLanes;
 
 unsigned char* BatchRow(Census& census, int row) {
-  return census.batch.data() + static_cast<std::size_t>(row) * MaxRecordBytes;
+  return census.batch.data() + static_cast<std::size_t>(row) * kRowBytes;
 }
 
 void FlushBatch(Census& census) {
@@ -29,10 +39,11 @@ void FlushBatch(Census& census) {
       totals[at * kByteClasses] += counts[at];
     }
   }
-  const unsigned char* starts = BatchRow(census, kBatchNulStarts);
+  const unsigned char* firsts = BatchRow(census, kBatchRunFirsts);
+  const unsigned char* pairs = BatchRow(census, kBatchNulPairs);
   for (std::size_t at = 0; at < positions; ++at) {
-    census.nul_starts[at] += starts[at];
-    census.nul_runs[at] += starts[at];
+    census.nul_runs[at] += firsts[at];
+    census.nul_pairs[at] += pairs[at];
   }
   for (int row = 0; row < kBatchRows; ++row) {
     std::memset(BatchRow(census, row), 0, positions);
@@ -41,129 +52,128 @@ void FlushBatch(Census& census) {
   census.batch_longest = 0;
 }
 
-// Counts the kinds of image[0, length) in the batch, and the 0x00 bytes
-// that follow a byte other than 0x00: these start the runs of 0x00, which
-// are the runs of digits and 0x00 that CountRecord wants unless a digit
-// stands between two of them; returns whether one does. image[-1] is read
-// too, and must be neither 0x00 nor a digit. Written so that compilers make
-// it a few vector compares and adds per 16 bytes: one loop, every kind
-// counted branch-free, no aliasing.
-bool CountKinds(unsigned char* __restrict batch,
-                const unsigned char* __restrict image, int32_t length) {
-  unsigned char* __restrict nul = batch;
-  unsigned char* __restrict digit = nul + MaxRecordBytes;
-  unsigned char* __restrict letter = digit + MaxRecordBytes;
-  unsigned char* __restrict space = letter + MaxRecordBytes;
-  unsigned char* __restrict nul_start = space + MaxRecordBytes;
-  unsigned char nul_after_digit = 0;
-  for (int32_t at = 0; at < length; ++at) {
-    const unsigned char byte = image[at];
-    const unsigned char before = image[at - 1];
-    const unsigned char is_nul = byte == 0;
-    nul[at] = static_cast<unsigned char>(nul[at] + is_nul);
-    digit[at] = static_cast<unsigned char>(
-        digit[at] + (static_cast<unsigned char>(byte - '0') < 10));
-    letter[at] = static_cast<unsigned char>(
-        letter[at] + (static_cast<unsigned char>((byte | 0x20) - 'a') < 26));
-    space[at] = static_cast<unsigned char>(space[at] + (byte == ' '));
-    nul_start[at] =
-        static_cast<unsigned char>(nul_start[at] + (is_nul & (before != 0)));
-    nul_after_digit |= static_cast<unsigned char>(
-        is_nul & (static_cast<unsigned char>(before - '0') < 10));
+// Sixteen bytes as one vector (GCC's and Clang's vector extension), and the
+// same as lanes that are 0xff where something holds, 0x00 where not.
+using Lanes = unsigned char __attribute__((vector_size(kLanes)));
+
+Lanes LoadLanes(const unsigned char* bytes) {
+  Lanes lanes;
+  std::memcpy(&lanes, bytes, sizeof lanes);
+  return lanes;
+}
+
+void AddLanes(unsigned char* counts, Lanes holds) {
+  // A lane that holds is 0xff, which is -1: subtracting it adds 1.
+  const Lanes sum = LoadLanes(counts) - holds;
+  std::memcpy(counts, &sum, sizeof sum);
+}
+
+bool Any(Lanes lanes) {
+  std::uint64_t halves[2];
+  std::memcpy(halves, &lanes, sizeof halves);
+  return (halves[0] | halves[1]) != 0;
+}
+
+// The lanes of `lanes` moved up by `by`, the top lanes of `before` coming
+// in at the bottom. SSE2 does it in three instructions, which compilers do
+// not find on their own from the generic shuffle.
+template <int by>
+Lanes ShiftIn(Lanes lanes, Lanes before) {
+#if defined(__SSE2__)
+  return reinterpret_cast<Lanes>(_mm_or_si128(
+      _mm_slli_si128(reinterpret_cast<__m128i>(lanes), by),
+      _mm_srli_si128(reinterpret_cast<__m128i>(before), kLanes - by)));
+#else
+  static_assert(by == 1 || by == 2 || by == 4 || by == 8);
+  if constexpr (by == 1) {
+    return __builtin_shufflevector(before, lanes, 15, 16, 17, 18, 19, 20, 21,
+                                   22, 23, 24, 25, 26, 27, 28, 29, 30);
+  } else if constexpr (by == 2) {
+    return __builtin_shufflevector(before, lanes, 14, 15, 16, 17, 18, 19, 20,
+                                   21, 22, 23, 24, 25, 26, 27, 28, 29);
+  } else if constexpr (by == 4) {
+    return __builtin_shufflevector(before, lanes, 12, 13, 14, 15, 16, 17, 18,
+                                   19, 20, 21, 22, 23, 24, 25, 26, 27);
+  } else {
+    return __builtin_shufflevector(before, lanes, 8, 9, 10, 11, 12, 13, 14, 15,
+                                   16, 17, 18, 19, 20, 21, 22, 23);
   }
-  return nul_after_digit != 0;
+#endif
 }
 
-// Eight bytes at a time, as a word whose lowest byte is the first: the high
-// bit of each byte is set where the byte is 0x00, or a digit.
-constexpr std::uint64_t kLowBits = 0x7f7f7f7f7f7f7f7full;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-constexpr std::uint64_t kEachByte = 0x0101010101010101ull;
+// What CountRecord counts, for sixteen bytes of a record at a time. A 0x00
+// is the first of its run of digits and 0x00 bytes when the last byte
+// before it that is not a digit is not a 0x00 either: `state` is that last
+// byte's being a 0x00, for each lane, spread across runs of digits in four
+// doubling steps from the lane before and from the bytes before the block.
+struct KindCounter {
+  unsigned char* rows;
+  Lanes carried_state{};  // of the last byte before the block, in lane 15
+  Lanes carried_nul{};    // the last byte before the block is 0x00
 
-std::uint64_t NulBytes(std::uint64_t word) {
-  return ~(((word & kLowBits) + kLowBits) | word | kLowBits);
-}
-
-std::uint64_t DigitBytes(std::uint64_t word) {
-  // "0" to "9" become 0 to 9; adding 0x76 to the low seven bits sets the
-  // high bit from 10 on, and never carries into the next byte.
-  const std::uint64_t shifted = word ^ (kEachByte * '0');
-  return ~(((shifted & kLowBits) + kEachByte * (0x80 - 10)) | shifted) &
-         kHighBits;
-}
-
-// The last, partial word of an image.
-std::uint64_t LoadWord(const unsigned char* bytes, int32_t count) {
-  // Past the image, digits: they neither end a run nor start one.
-  unsigned char padded[8] = {'0', '0', '0', '0', '0', '0', '0', '0'};
-  std::memcpy(padded, bytes, static_cast<std::size_t>(count));
-  return LoadLittle64(padded);
-}
-
-// Where the 0x00 bytes of one word are firsts, given `carried`, the state of
-// the byte before it; sets `carried` for the next word. `state` has the high
-// bit of each byte set where the last byte up to it that is not a digit is
-// a 0x00.
-std::uint64_t FirstNuls(std::uint64_t nul, std::uint64_t digit, bool& carried) {
-  const std::uint64_t carried_bit = carried ? 0x80 : 0;
-  const std::uint64_t not_digit = ~digit & kHighBits;
-  if ((nul & digit << 8) == 0) {
-    // No 0x00 right after a digit: a 0x00 is a first unless a 0x00 stands
-    // right before it. Only the word's last byte that is not a digit tells
-    // the next word's state.
-    carried = not_digit == 0 ? carried
-                             : (nul >> (63 - __builtin_clzll(not_digit)) & 1);
-    return nul & ~(nul << 8 | carried_bit);
+  void Count(int32_t at, Lanes bytes, Lanes in_record) {
+    const Lanes kZero{};
+    const Lanes nul = (bytes == 0) & in_record;
+    const Lanes digit = (bytes - '0' < 10) & in_record;
+    const Lanes letter = ((bytes | 0x20) - 'a' < 26) & in_record;
+    const Lanes space = (bytes == ' ') & in_record;
+    const auto position = static_cast<std::size_t>(at);
+    AddLanes(rows + kNul * kRowBytes + position, nul);
+    AddLanes(rows + kDigit * kRowBytes + position, digit);
+    AddLanes(rows + kLetter * kRowBytes + position, letter);
+    AddLanes(rows + kSpace * kRowBytes + position, space);
+    if (!Any(nul | carried_state)) {
+      // No 0x00 here or in the run coming in: nothing starts, nothing goes
+      // on. Most blocks of most dumps.
+      carried_nul = Lanes{};
+      return;
+    }
+    Lanes state = nul;
+    Lanes through = digit;
+    state |= ShiftIn<1>(state, carried_state) & through;
+    through &= ShiftIn<1>(through, kZero);
+    state |= ShiftIn<2>(state, carried_state) & through;
+    through &= ShiftIn<2>(through, kZero);
+    state |= ShiftIn<4>(state, carried_state) & through;
+    through &= ShiftIn<4>(through, kZero);
+    state |= ShiftIn<8>(state, carried_state) & through;
+    const Lanes first = nul & ~ShiftIn<1>(state, carried_state);
+    const Lanes pair = nul & ShiftIn<1>(nul, carried_nul);
+    constexpr Lanes kTopLane = {0, 0, 0, 0, 0, 0, 0, 0,
+                                0, 0, 0, 0, 0, 0, 0, 0xff};
+    carried_state = state & kTopLane;
+    carried_nul = nul & kTopLane;
+    AddLanes(rows + kBatchRunFirsts * kRowBytes + position, first);
+    AddLanes(rows + kBatchNulPairs * kRowBytes + position, pair);
   }
-  // The digits before the word's first byte that is not a digit take the
-  // carried state; the others take it from the byte before them, which
-  // three doubling steps spread across runs of digits.
-  const std::uint64_t leading =
-      not_digit == 0 ? kHighBits : ((not_digit & -not_digit) - 1) & kHighBits;
-  std::uint64_t state = nul | (carried ? leading : 0);
-  std::uint64_t through = digit;
-  state |= (state << 8) & through;
-  through &= through << 8;
-  state |= (state << 16) & through;
-  through &= through << 16;
-  state |= (state << 32) & through;
-  carried = (state >> 63) != 0;
-  return nul & ~(state << 8 | carried_bit);
+};
+
+void CountKinds(unsigned char* rows, const unsigned char* image, int32_t length,
+                const unsigned char* readable_end) {
+  KindCounter counter{rows};
+  const Lanes kAll = ~Lanes{};
+  int32_t at = 0;
+  for (; length - at >= kLanes; at += kLanes) {
+    counter.Count(at, LoadLanes(image + at), kAll);
+  }
+  if (at < length) {
+    // The rest, as a block of its own: lanes past the record count nothing,
+    // and cannot change what the lanes before them count.
+    constexpr Lanes kLaneNumbers = {0, 1, 2,  3,  4,  5,  6,  7,
+                                    8, 9, 10, 11, 12, 13, 14, 15};
+    const auto count = static_cast<unsigned char>(length - at);
+    const Lanes in_record = kLaneNumbers < count;
+    if (readable_end - (image + at) >= kLanes) {
+      counter.Count(at, LoadLanes(image + at), in_record);
+    } else {
+      unsigned char rest[kLanes] = {};
+      std::memcpy(rest, image + at, count);
+      counter.Count(at, LoadLanes(rest), in_record);
+    }
+  }
 }
 
 }  // namespace
-
-// Each 0x00 that is the first of its run of digits and 0x00 bytes counts
-// the record once at its position: runs are what fields are made of, and a
-// record with several 0x00 bytes in one field is one damaged record. A
-// 0x00 is such a first when the last byte before it that is not a digit is
-// not a 0x00 either. CountKinds counted the starts of runs of 0x00
-// instead, which the batch adds to `runs` as well; this moves the record's
-// counts from those to the firsts, eight bytes at a time. The counts are
-// modulo 2^64, so a count taken back before the batch adds it is no harm.
-void CorrectNulRuns(std::uint64_t* runs, const unsigned char* image,
-                    int32_t length) {
-  bool carried = false;
-  std::uint64_t nul_before = 0;  // the high bit of byte 0: 0x00 before it
-  for (int32_t base = 0; base < length; base += 8) {
-    const std::uint64_t word = length - base >= 8
-                                   ? LoadLittle64(image + base)
-                                   : LoadWord(image + base, length - base);
-    const std::uint64_t nul = NulBytes(word);
-    const std::uint64_t counted = nul & ~(nul << 8 | nul_before);
-    nul_before = nul >> 63 << 7;
-    if (nul == 0 && !carried) {
-      continue;
-    }
-    const std::uint64_t firsts = FirstNuls(nul, DigitBytes(word), carried);
-    for (std::uint64_t bits = firsts & ~counted; bits != 0; bits &= bits - 1) {
-      ++runs[base + __builtin_ctzll(bits) / 8];
-    }
-    for (std::uint64_t bits = counted & ~firsts; bits != 0; bits &= bits - 1) {
-      --runs[base + __builtin_ctzll(bits) / 8];
-    }
-  }
-}
 
 namespace {
 
@@ -196,8 +206,8 @@ void StartCensus(Census& census, const WindowTally* window) {
   census = Census{};
   census.lengths.assign(MaxRecordBytes + 1, 0);
   census.classes.assign(std::size_t{MaxRecordBytes} * kByteClasses, 0);
-  census.batch.assign(std::size_t{MaxRecordBytes} * kBatchRows, 0);
-  census.nul_starts.assign(MaxRecordBytes, 0);
+  census.batch.assign(kRowBytes * kBatchRows, 0);
+  census.nul_pairs.assign(MaxRecordBytes, 0);
   census.nul_runs.assign(MaxRecordBytes, 0);
   census.has_window = window != nullptr;
   if (window != nullptr) {
@@ -206,18 +216,14 @@ void StartCensus(Census& census, const WindowTally* window) {
   }
 }
 
-void CountRecord(Census& census, const unsigned char* image, int32_t length) {
+void CountRecord(Census& census, const unsigned char* image, int32_t length,
+                 const unsigned char* readable_end) {
   ++census.records;
   ++census.lengths[static_cast<std::size_t>(length)];
   if (length > census.longest) {
     census.longest = length;
   }
-  if (CountKinds(census.batch.data(), image, length)) {
-    // A 0x00 after a digit, as in "1\0\0" or "\0" "1\0": the batch took
-    // each run of 0x00 for a run of its own, so put this record's runs of
-    // digits and 0x00 right.
-    CorrectNulRuns(census.nul_runs.data(), image, length);
-  }
+  CountKinds(census.batch.data(), image, length, readable_end);
   if (length > census.batch_longest) {
     census.batch_longest = length;
   }

@@ -60,17 +60,17 @@ struct Census {
   // Records whose run of digits and 0x00 bytes has its first 0x00 at each
   // position: a record counts once for each such run.
   std::vector<std::uint64_t> nul_runs;
-  // Records with a 0x00 at each position and none right before it.
-  std::vector<std::uint64_t> nul_starts;
+  // Records with a 0x00 at each position and another right before it.
+  std::vector<std::uint64_t> nul_pairs;
 
   bool has_window = false;
   WindowTally window;
 
-  // Counts of the records since the last flush into `classes` and
-  // `nul_runs`, a byte for each position and kind but kOther, and for the
-  // runs, so that a record is counted in a few vector instructions per 16
+  // Counts of the records since the last flush into the counts above, a
+  // byte for each position and kind but kOther, for the runs and for the
+  // pairs, so that a record is counted in a few vector instructions per 16
   // bytes; flushed before a byte can overflow.
-  std::vector<unsigned char> batch;  // [row * MaxRecordBytes + position]
+  std::vector<unsigned char> batch;
   int batch_records = 0;
   int32_t batch_longest = 0;
 };
@@ -78,15 +78,11 @@ struct Census {
 // Makes the census ready for a pass, with the window to dry-run, if any.
 void StartCensus(Census& census, const WindowTally* window);
 
-// Counts one record whose image is image[0, length). The byte before the
-// image, the comma that ends the record's length prefix, is read too.
-void CountRecord(Census& census, const unsigned char* image, int32_t length);
-
-// Moves the counts that a record's runs of 0x00 bytes add to `runs`, one at
-// each first 0x00 of such a run, to the first 0x00 of each run of digits
-// and 0x00 bytes instead. Part of CountRecord.
-void CorrectNulRuns(std::uint64_t* runs, const unsigned char* image,
-                    int32_t length);
+// Counts one record whose image is image[0, length). The bytes after it,
+// up to `readable_end`, may be read too (sixteen are read at a time); they
+// are not counted.
+void CountRecord(Census& census, const unsigned char* image, int32_t length,
+                 const unsigned char* readable_end);
 
 // Completes the counts after the last record.
 void FinishCensus(Census& census);

@@ -74,7 +74,7 @@ Findings FindFields(const Census& census) {
     // field's first position that follows another.
     if (begin > 0) {
       const auto first = static_cast<std::size_t>(begin);
-      field.records += at[first].count[kNul] - census.nul_starts[first];
+      field.records += census.nul_pairs[first];
     }
     if (field.nul_bytes > 0) {
       findings.damaged.push_back(field);

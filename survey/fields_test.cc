@@ -14,17 +14,18 @@ namespace {
 
 using namespace std::literals;
 
-// A census of `images`, each counted as the reader hands it over: with the
-// comma of its length prefix right before it.
+// A census of `images`, each counted as the reader hands it over: with
+// other bytes after it, here 0x00 and digits, which must not count.
 Census CensusOf(const std::vector<std::string_view>& images,
                 const WindowTally* window = nullptr) {
   Census census;
   StartCensus(census, window);
   for (std::string_view image : images) {
-    const std::string record = "," + std::string(image);
-    CountRecord(census,
-                reinterpret_cast<const unsigned char*>(record.data()) + 1,
-                static_cast<int32_t>(image.size()));
+    const std::string record =
+        std::string(image) + std::string(20, '\0') + "12";
+    const auto* bytes = reinterpret_cast<const unsigned char*>(record.data());
+    CountRecord(census, bytes, static_cast<int32_t>(image.size()),
+                bytes + record.size());
   }
   FinishCensus(census);
   return census;

@@ -30,7 +30,8 @@ SurveyProgress progress;
 void SurveyRecords() {
   int32_t length;
   while (ReadRecord(source, false, length)) {
-    CountRecord(census, RecordImage(source), length);
+    CountRecord(census, RecordImage(source), length,
+                source.buffer + sizeof source.buffer);
     if (!source.canonical_prefix) {
       ++census.lenient_prefixes;
     }
