@@ -173,10 +173,6 @@ void CountKinds(unsigned char* rows, const unsigned char* image, int32_t length,
   }
 }
 
-}  // namespace
-
-namespace {
-
 void DryRun(WindowTally& window, std::uint64_t record,
             const unsigned char* image, int32_t length) {
   if (length < window.offset) {
