@@ -13,7 +13,6 @@
 #include "survey/messages.h"
 #include "survey/progress.h"
 #include "survey/report.h"
-#include "unf/exit_status.h"
 #include "unf/record_stream.h"
 #include "unf/system.h"
 
@@ -90,6 +89,7 @@ int main(int argc, char** argv) {
   };
   SurveyRecords();
   ClearProgress(progress);
+  // Only read: a failing close loses nothing the survey has not counted.
   if (!from_stdin) {
     CloseFile(file);
   }

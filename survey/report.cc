@@ -80,6 +80,23 @@ const char* EndKind(DumpEnd end) {
   return "";
 }
 
+// Bytes from the dump, shown safely on a terminal: anything but printable
+// ASCII as \xNN.
+std::string Printable(const std::string& bytes) {
+  std::string shown;
+  for (const char byte : bytes) {
+    const auto value = static_cast<unsigned char>(byte);
+    if (value >= 0x20 && value < 0x7f && value != '\\') {
+      shown += byte;
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", value);
+      shown += escaped;
+    }
+  }
+  return shown;
+}
+
 bool MendrikWouldStop(const Census& census) {
   return census.end == DumpEnd::BadPrefix || census.end == DumpEnd::ShortImage;
 }
@@ -101,7 +118,7 @@ void PrintEnd(const Census& census) {
       std::printf(
           "End:       mendrik would stop at record %llu, offset %llu: "
           "Incorrect data format <%s>\n",
-          record, offset, census.end_prefix.c_str());
+          record, offset, Printable(census.end_prefix).c_str());
       break;
     case DumpEnd::ShortImage:
       std::printf(
