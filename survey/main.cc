@@ -100,7 +100,9 @@ int main(int argc, char** argv) {
   } else {
     PrintReport(settings.source, census, findings);
   }
-  if (std::fclose(stdout) != 0) {
+  // ferror too: a long report fills the buffer, and a write that failed
+  // then is not the close's to report.
+  if (std::ferror(stdout) || std::fclose(stdout) != 0) {
     FailWriteOutput();
   }
   if (census.end == DumpEnd::ReadError) {
